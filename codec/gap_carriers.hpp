@@ -1,0 +1,30 @@
+#pragma once
+
+#include "bit_string.hpp"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Every space of a cover text carries one bit: an ordinary space is 0, a no-break space is 1. The
+// bits follow the order of the spaces from the first character of the text to the last; there is no
+// header, length or end mark. Every other character carries nothing and is never changed.
+namespace quillmere {
+
+inline constexpr char16_t kSpace = u'\u0020';
+inline constexpr char16_t kNoBreakSpace = u'\u00A0';
+
+// Returns one bit per carrier of `cover`, in text order: '0' for U+0020, '1' for U+00A0. A cover
+// without either gives the empty bit string.
+BitString ExtractBits(std::u16string_view cover);
+
+// Returns `cover` with its n-th U+0020 turned into U+00A0 where the n-th character of `bits` is
+// '1'; all other characters are kept, so the result has the length of `cover`. A U+00A0 already in
+// the cover is neither counted nor changed. Bits beyond the number of U+0020 are dropped; when
+// `bits` is shorter, the remaining U+0020 stay and read back as 0.
+std::u16string EmbedBits(std::u16string_view cover, std::u16string_view bits);
+
+// Returns the number of U+0020 in `cover`: how many bits `EmbedBits` can write into it.
+std::size_t Capacity(std::u16string_view cover) noexcept;
+
+} // namespace quillmere

@@ -1,0 +1,65 @@
+#include "codec/windows1252.hpp"
+
+#include <gtest/gtest.h>
+
+namespace quillmere {
+namespace {
+
+TEST(Windows1252, EveryByteHasOneCharacterThatMapsBackToIt) {
+  for (int code = 0; code < 256; ++code) {
+    const auto byte = static_cast<std::uint8_t>(code);
+    const char16_t ch = Windows1252Char(byte);
+    EXPECT_TRUE(HasWindows1252Code(ch)) << code;
+    EXPECT_EQ(Windows1252Code(ch), byte) << code;
+  }
+}
+
+TEST(Windows1252, HighRangeUsesTheCodePageNotLatin1) {
+  struct Case {
+    std::uint8_t code;
+    char16_t ch;
+  };
+  const Case cases[] = {
+      {0x80, u'\u20AC'}, {0x8A, u'\u0160'}, {0x9F, u'\u0178'}, {0xA0, u'\u00A0'},
+      {0xE4, u'\u00E4'}, {0x81, u'\u0081'}, {0x9D, u'\u009D'}, {0x00, u'\0'},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Windows1252Char(c.code), c.ch) << int{c.code};
+  }
+}
+
+TEST(Windows1252, CharactersWithoutCodeBecomeQuestionMark) {
+  for (const char16_t ch :
+       {u'\u0080', u'\u0100', u'\u2028', u'\u2029', char16_t{0xD800}, u'\uFFFD'}) {
+    EXPECT_FALSE(HasWindows1252Code(ch)) << int{ch};
+    EXPECT_EQ(Windows1252Code(ch), kReplacementCode) << int{ch};
+  }
+}
+
+TEST(Windows1252, LoneSurrogatesAreOneCharacterEach) {
+  const std::u16string lone{char16_t{0xDC00}, u'a', char16_t{0xD800}};
+  EXPECT_EQ(ToWindows1252Repertoire(lone), u"?a?");
+  EXPECT_EQ(CountUnencodable(lone), 2U);
+}
+
+TEST(Windows1252, RepertoireReplacesOneQuestionMarkPerCharacter) {
+  struct Case {
+    std::u16string_view in;
+    std::u16string_view out;
+    std::size_t replaced;
+  };
+  const Case cases[] = {
+      {u"Grüße, \u20AC 5", u"Grüße, \u20AC 5", 0},
+      {u"a\u0100b", u"a?b", 1},
+      {u"x\U0001F337y", u"x?y", 1}, // a surrogate pair is one character
+      {u"a\u00A0b\r\n", u"a\u00A0b\r\n", 0},
+      {u"", u"", 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ToWindows1252Repertoire(c.in), c.out);
+    EXPECT_EQ(CountUnencodable(c.in), c.replaced);
+  }
+}
+
+} // namespace
+} // namespace quillmere
