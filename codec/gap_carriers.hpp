@@ -3,6 +3,7 @@
 #include "bit_string.hpp"
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,10 @@ BitString ExtractBits(std::u16string_view cover);
 // the cover is neither counted nor changed. Bits beyond the number of U+0020 are dropped; when
 // `bits` is shorter, the remaining U+0020 stay and read back as 0.
 std::u16string EmbedBits(std::u16string_view cover, std::u16string_view bits);
+
+// Does what EmbedBits does, in the caller's buffer instead of a new text: cheaper for large
+// covers, whose copy would fault in fresh memory. Touches only the U+0020 that become U+00A0.
+void EmbedBitsInPlace(std::span<char16_t> cover, std::u16string_view bits) noexcept;
 
 // Returns the number of U+0020 in `cover`: how many bits `EmbedBits` can write into it.
 std::size_t Capacity(std::u16string_view cover) noexcept;
