@@ -1,0 +1,339 @@
+// Drives the real window, offscreen, with key and mouse clicks.
+#include "window/form1_window.hpp"
+#include "window/text_boxes.hpp"
+
+#include "codec/gap_carriers.hpp"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace quillmere;
+
+namespace {
+
+QString Q(std::u16string_view text) {
+  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+class Form1WindowTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<Form1> window;
+
+  QWidget* widget(Control id) const { return window->control(id); }
+  CoverTextBox* text1() const { return static_cast<CoverTextBox*>(widget(Control::Text1)); }
+  QLineEdit* lineBox(Control id) const { return static_cast<QLineEdit*>(widget(id)); }
+  QPushButton* button(Control id) const { return static_cast<QPushButton*>(widget(id)); }
+  QString text(TextBox box) const { return Q(window->ReadText(box)); }
+
+  void click(Control id) { QTest::mouseClick(button(id), Qt::LeftButton); }
+  void unlock() { QTest::keyClicks(widget(Control::Text3), QStringLiteral("TULPEN")); }
+  // Types `text` as one key press, as an input method or a compose key does.
+  static void typeText(QWidget* target, const QString& text) {
+    QTest::sendKeyEvent(QTest::Press, target, Qt::Key_unknown, text, Qt::NoModifier);
+    QTest::sendKeyEvent(QTest::Release, target, Qt::Key_unknown, text, Qt::NoModifier);
+  }
+  void pasteInto(QWidget* target, const QString& clip) {
+    QGuiApplication::clipboard()->setText(clip);
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+  }
+  QStringList tabCycle() {
+    QStringList names;
+    widget(Control::Text1)->setFocus();
+    for (int i = 0; i < 10; ++i) {
+      names << QApplication::focusWidget()->objectName();
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      if (QApplication::focusWidget() == widget(Control::Text1)) {
+        break;
+      }
+    }
+    return names;
+  }
+
+private slots:
+  void initTestCase() { ConfigureApplication(*qApp); }
+
+  void init() {
+    window = std::make_unique<Form1>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+  }
+
+  void cleanup() { window.reset(); }
+
+  void startsWithFocusOnTheCoverAndLockedCipherButtons() {
+    QCOMPARE(window->windowTitle(), QStringLiteral("Verschlüsselungsdemo"));
+    QCOMPARE(QApplication::focusWidget(), widget(Control::Text1));
+    QVERIFY(!button(Control::Command1)->isEnabled());
+    QVERIFY(!button(Control::Command2)->isEnabled());
+    QCOMPARE(text(TextBox::Text1), Q(StartupCoverText()));
+    QCOMPARE(text(TextBox::Text1).size(), 350);
+    QVERIFY(text(TextBox::Text2).isEmpty() && text(TextBox::Text3).isEmpty() &&
+            text(TextBox::Text4).isEmpty());
+  }
+
+  void controlsSitAtTheirTwipPlaces() {
+    QCOMPARE(window->size(), QSize(250, 210));
+    QCOMPARE(widget(Control::Text1)->geometry(), QRect(8, 4, 241, 117));
+    QCOMPARE(widget(Control::Command3)->geometry(), QRect(8, 128, 109, 17));
+    QCOMPARE(widget(Control::Command4)->geometry(), QRect(120, 128, 109, 17));
+    QCOMPARE(widget(Control::Text3)->geometry(), QRect(52, 188, 65, 15));
+    QCOMPARE(widget(Control::Command5)->geometry(), QRect(180, 188, 49, 17));
+    QCOMPARE(widget(Control::Label1)->focusPolicy(), Qt::NoFocus);
+  }
+
+  void everyCaptionFitsItsControl() {
+    for (const ControlSpec& spec : Form1Controls) {
+      QWidget* control = widget(spec.id);
+      if (spec.kind == ControlKind::Button) {
+        // The caption must fit where the style draws it, inside the button's frame.
+        QStyleOptionButton option;
+        option.initFrom(control);
+        const QRect inside =
+            control->style()->subElementRect(QStyle::SE_PushButtonContents, &option, control);
+        const int caption = control->fontMetrics().horizontalAdvance(Q(spec.caption));
+        QVERIFY2(caption <= inside.width(), spec.name.data());
+        QVERIFY2(control->fontMetrics().height() <= control->height(), spec.name.data());
+      } else if (spec.kind == ControlKind::Label) {
+        QVERIFY2(control->sizeHint().width() <= control->width(), spec.name.data());
+        QVERIFY2(control->fontMetrics().height() <= control->height(), spec.name.data());
+      } else if (spec.kind == ControlKind::LineTextBox) {
+        QVERIFY2(control->fontMetrics().height() <= control->height(), spec.name.data());
+      }
+    }
+  }
+
+  void everyControlHasAnAccessibleName() {
+    for (const ControlSpec& spec : Form1Controls) {
+      QWidget* control = widget(spec.id);
+      const auto* asButton = qobject_cast<QAbstractButton*>(control);
+      const auto* asLabel = qobject_cast<QLabel*>(control);
+      const QString announced = !control->accessibleName().isEmpty() ? control->accessibleName()
+                                : asButton                           ? asButton->text()
+                                : asLabel                            ? asLabel->text()
+                                                                     : QString();
+      QVERIFY2(!announced.isEmpty(), spec.name.data());
+    }
+  }
+
+  void tabSkipsLockedButtonsUntilTheCodeUnlocksThem() {
+    QCOMPARE(tabCycle(),
+             QStringList({"Text1", "Text2", "Text3", "Command3", "Text4", "Command4", "Command5"}));
+    unlock();
+    QCOMPARE(tabCycle(), QStringList({"Text1", "Command1", "Text2", "Text3", "Command2", "Command3",
+                                      "Text4", "Command4", "Command5"}));
+  }
+
+  void enterAndEscapeTriggerNothing() {
+    unlock();
+    const QString title = window->windowTitle();
+    for (const Control id :
+         {Control::Command1, Control::Command2, Control::Command3, Control::Command4,
+          Control::Command5, Control::Text2, Control::Text3, Control::Text4}) {
+      widget(id)->setFocus();
+      QTest::keyClick(widget(id), Qt::Key_Return);
+      QTest::keyClick(widget(id), Qt::Key_Enter);
+      QTest::keyClick(widget(id), Qt::Key_Escape);
+    }
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->windowTitle(), title);
+    QCOMPARE(text(TextBox::Text1), Q(StartupCoverText()));
+    QCOMPARE(text(TextBox::Text3), QStringLiteral("TULPEN"));
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+  }
+
+  void enterInTheCoverStartsALineWithCrLf() {
+    QTextCursor cursor = text1()->textCursor();
+    cursor.setPosition(3);
+    text1()->setTextCursor(cursor);
+    QTest::keyClick(text1(), Qt::Key_Return);
+    QTest::keyClick(text1(), Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(text(TextBox::Text1), Q(StartupCoverText()).insert(3, QStringLiteral("\r\n\r\n")));
+    QTest::keyClick(text1(), Qt::Key_Escape);
+    QVERIFY(window->isVisible());
+  }
+
+  void accessCodeUnlocksWhenTypedNotWhenPastedWithMore() {
+    QTest::keyClicks(widget(Control::Text3), QStringLiteral("TULPEN "));
+    QVERIFY(button(Control::Command1)->isEnabled() && button(Control::Command2)->isEnabled());
+    QTest::keyClick(widget(Control::Text3), Qt::Key_Backspace);
+    QTest::keyClick(widget(Control::Text3), Qt::Key_Backspace);
+    QVERIFY(button(Control::Command1)->isEnabled());
+
+    init();
+    pasteInto(widget(Control::Text3), QStringLiteral("TULPEN "));
+    QCOMPARE(text(TextBox::Text3), QStringLiteral("TULPEN "));
+    QVERIFY(!button(Control::Command1)->isEnabled() && !button(Control::Command2)->isEnabled());
+    QTest::keyClicks(widget(Control::Text3), QStringLiteral("tulpen"));
+    QVERIFY(!button(Control::Command1)->isEnabled());
+  }
+
+  void lockedButtonsIgnoreClicks() {
+    lineBox(Control::Text2)->setText(QStringLiteral("abc"));
+    click(Control::Command2);
+    click(Control::Command1);
+    QCOMPARE(window->windowTitle(), QStringLiteral("Verschlüsselungsdemo"));
+    QCOMPARE(text(TextBox::Text1), Q(StartupCoverText()));
+    QVERIFY(text(TextBox::Text4).isEmpty());
+  }
+
+  void roadOfOneMessage() {
+    unlock();
+    click(Control::Command3);
+    QCOMPARE(text(TextBox::Text1), Q(PlainCoverText));
+    QTest::keyClicks(widget(Control::Text2), QStringLiteral("abc"));
+    click(Control::Command2);
+    QCOMPARE(window->windowTitle(), QStringLiteral("011000010110001001100011"));
+    click(Control::Command1);
+    QCOMPARE(window->windowTitle(), QStringLiteral("011000010110001001100011") + QString(34, u'0'));
+    QCOMPARE(text(TextBox::Text4), QStringLiteral("abc"));
+  }
+
+  void storedTextsDecodeToTheirSampleMessages() {
+    unlock();
+    click(Control::Command1);
+    QCOMPARE(window->windowTitle().size(), 58);
+    QCOMPARE(text(TextBox::Text4), Q(StartupMessage));
+    click(Control::Command4);
+    QCOMPARE(text(TextBox::Text1), Q(SampleCoverText()));
+    click(Control::Command1);
+    QCOMPARE(window->windowTitle().size(), 57);
+    QCOMPARE(text(TextBox::Text4), Q(SampleMessage));
+  }
+
+  void copyAndPasteKeepEveryNoBreakSpaceAndCrLf() {
+    unlock();
+    text1()->setFocus();
+    QTest::keyClick(text1(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(text1(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), Q(StartupCoverText()));
+    click(Control::Command3);
+    text1()->setFocus();
+    QTest::keyClick(text1(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(text1(), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(text(TextBox::Text1), Q(StartupCoverText()));
+    click(Control::Command1);
+    QCOMPARE(text(TextBox::Text4), Q(StartupMessage));
+
+    // Cut carries the same, and text from another program with LF line breaks keeps its U+00A0.
+    QTest::keyClick(text1(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(text1(), Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), Q(StartupCoverText()));
+    QVERIFY(text(TextBox::Text1).isEmpty());
+    pasteInto(text1(), QString::fromUtf16(u"a\u00A0b \nc\u00A0"));
+    QCOMPARE(text(TextBox::Text1), QString::fromUtf16(u"a\u00A0b \r\nc\u00A0"));
+  }
+
+  void singleLineBoxesKeepNoBreakSpacesThroughTheClipboard() {
+    const QString message = QString::fromUtf16(u"x\u00A0y z");
+    pasteInto(widget(Control::Text2), message);
+    QTest::keyClick(widget(Control::Text2), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(widget(Control::Text2), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), message);
+    QCOMPARE(text(TextBox::Text2), message);
+  }
+
+  void boxesCutTextsAtNulAndReplaceCharactersOutsideTheCodePage() {
+    pasteInto(widget(Control::Text2), QStringLiteral("ab") + QChar(u'\0') + QStringLiteral("cd"));
+    QCOMPARE(text(TextBox::Text2), QStringLiteral("ab"));
+    typeText(widget(Control::Text2), QString::fromUtf16(u"\u0101"));
+    typeText(widget(Control::Text2), QString::fromUtf16(u"\u20AC"));
+    QCOMPARE(text(TextBox::Text2), QString::fromUtf16(u"ab?\u20AC"));
+
+    QTextCursor cursor = text1()->textCursor();
+    cursor.setPosition(4);
+    text1()->setTextCursor(cursor);
+    typeText(text1(), QString::fromUtf16(u"\u0101"));
+    QCOMPARE(text(TextBox::Text1).left(6), QStringLiteral("Das ?w"));
+    pasteInto(text1(), QString::fromUtf16(u"\U0001F337") + QChar(u'\0') + QStringLiteral("rest"));
+    QCOMPARE(text(TextBox::Text1), QStringLiteral("Das ??"));
+  }
+
+  void longTextsAreNotCut() {
+    const QString longText(40000, u'w');
+    pasteInto(widget(Control::Text2), longText);
+    QCOMPARE(text(TextBox::Text2).size(), 40000);
+    QString cover;
+    for (int i = 0; i < 6000; ++i) {
+      cover += QStringLiteral("Wort ");
+    }
+    pasteInto(text1(), cover);
+    QCOMPARE(text(TextBox::Text1).size(), 350 + 30000);
+  }
+
+  void encodeKeepsTheCursorAndScrollPosition() {
+    unlock();
+    QString cover;
+    for (int i = 0; i < 200; ++i) {
+      cover += QStringLiteral("Zeile mit ein paar Worten \r\n");
+    }
+    window->ReplaceText(TextBox::Text1, cover.toStdU16String());
+    QTextCursor cursor = text1()->textCursor();
+    cursor.setPosition(2000);
+    cursor.setPosition(2010, QTextCursor::KeepAnchor);
+    text1()->setTextCursor(cursor);
+    text1()->ensureCursorVisible();
+    const int scroll = text1()->verticalScrollBar()->value();
+    QVERIFY(scroll > 0);
+    QTest::keyClicks(widget(Control::Text2), QStringLiteral("Hallo Welt"));
+    click(Control::Command2);
+    QVERIFY(text(TextBox::Text1) != cover);
+    QCOMPARE(text1()->textCursor().anchor(), 2000);
+    QCOMPARE(text1()->textCursor().position(), 2010);
+    QCOMPARE(text1()->verticalScrollBar()->value(), scroll);
+    QTest::keyClick(text1(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(text(TextBox::Text1), cover);
+  }
+
+  void infoShowsAModalBoxWithOneOkButton() {
+    bool checked = false;
+    QTimer::singleShot(0, this, [&checked] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      QVERIFY(box != nullptr);
+      QCOMPARE(box->windowTitle(), QStringLiteral("quillmere"));
+      QCOMPARE(box->text(), Q(InfoText));
+      QCOMPARE(box->icon(), QMessageBox::NoIcon);
+      QCOMPARE(box->buttons().size(), 1);
+      QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+      checked = true;
+    });
+    click(Control::Command5);
+    QVERIFY(checked);
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    QCOMPARE(window->windowTitle(), QStringLiteral("Verschlüsselungsdemo"));
+  }
+
+  void iconIsARedDiscWithAWhiteBar() {
+    const QImage icon = QApplication::windowIcon().pixmap(32, 32).toImage();
+    QCOMPARE(icon.size(), QSize(32, 32));
+    QCOMPARE(icon.pixelColor(15, 15), QColor(Qt::white));
+    QCOMPARE(icon.pixelColor(7, 13), QColor(Qt::white));
+    QCOMPARE(icon.pixelColor(23, 17), QColor(Qt::white));
+    QCOMPARE(icon.pixelColor(15, 5), QColor(Qt::red));
+    QCOMPARE(icon.pixelColor(15, 18), QColor(Qt::red));
+    QCOMPARE(icon.pixelColor(4, 15), QColor(Qt::red));
+    QCOMPARE(icon.pixelColor(0, 0).alpha(), 0);
+    QCOMPARE(icon.pixelColor(5, 5).alpha(), 0);
+    QCOMPARE(icon.pixelColor(27, 15).alpha(), 0);
+  }
+};
+
+QTEST_MAIN(Form1WindowTest)
+#include "form1_window_test.moc"

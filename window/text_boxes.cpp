@@ -1,0 +1,184 @@
+#include "text_boxes.hpp"
+
+#include "codec/windows1252.hpp"
+
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QValidator>
+
+#include <algorithm>
+#include <limits>
+
+namespace quillmere {
+namespace {
+
+std::u16string_view View(const QString& text) {
+  return {QStringView(text).utf16(), static_cast<std::size_t>(text.size())};
+}
+
+// Returns `text` with every character that has no Windows-1252 code replaced by "?".
+QString InRepertoire(const QString& text) {
+  if (CountUnencodable(View(text)) == 0) {
+    return text;
+  }
+  return QString::fromStdU16String(ToWindows1252Repertoire(View(text)));
+}
+
+// Returns `text` with each line break (CR LF, CR or LF) as the document's paragraph separator, so
+// that positions in it are positions in the document.
+QString ToDocumentText(QString text) {
+  text.replace(QLatin1String("\r\n"), QString(QChar::ParagraphSeparator));
+  text.replace(QLatin1Char('\r'), QChar::ParagraphSeparator);
+  text.replace(QLatin1Char('\n'), QChar::ParagraphSeparator);
+  return text;
+}
+
+QString FromDocumentText(QString text) {
+  return text.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
+}
+
+// Keeps a single-line box's text as a text box keeps it, whether typed, pasted or set.
+class TextBoxValidator final : public QValidator {
+public:
+  using QValidator::QValidator;
+
+  State validate(QString& input, int& position) const override {
+    const QString kept = TextBoxText(input);
+    if (kept.size() != input.size() || kept != input) {
+      input = kept;
+      position = std::min(position, static_cast<int>(input.size()));
+    }
+    return Acceptable;
+  }
+};
+
+} // namespace
+
+QString TextBoxText(const QString& text) {
+  const QString kept = InRepertoire(text);
+  const qsizetype nul = kept.indexOf(QChar(u'\0'));
+  return nul < 0 ? kept : kept.left(nul);
+}
+
+CoverTextBox::CoverTextBox(QWidget* parent) : QPlainTextEdit(parent) {
+  setTabChangesFocus(true);
+  setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+QString CoverTextBox::text() const {
+  return FromDocumentText(document()->toRawText());
+}
+
+void CoverTextBox::replaceText(const QString& text) {
+  const QString wanted = ToDocumentText(TextBoxText(text));
+  const QString current = document()->toRawText();
+  const std::u16string_view now = View(current);
+  const std::u16string_view next = View(wanted);
+  const std::size_t shorter = std::min(now.size(), next.size());
+  const auto prefix = static_cast<std::size_t>(
+      std::mismatch(now.begin(), now.begin() + static_cast<std::ptrdiff_t>(shorter), next.begin())
+          .first -
+      now.begin());
+  if (prefix == now.size() && prefix == next.size()) {
+    return;
+  }
+  const auto suffix = static_cast<std::size_t>(
+      std::mismatch(now.rbegin(), now.rbegin() + static_cast<std::ptrdiff_t>(shorter - prefix),
+                    next.rbegin())
+          .first -
+      now.rbegin());
+
+  const QTextCursor before = textCursor();
+  const int horizontal = horizontalScrollBar()->value();
+  const int vertical = verticalScrollBar()->value();
+
+  QTextCursor edit(document());
+  edit.setPosition(static_cast<int>(prefix));
+  edit.setPosition(static_cast<int>(now.size() - suffix), QTextCursor::KeepAnchor);
+  edit.insertText(wanted.mid(static_cast<qsizetype>(prefix),
+                             static_cast<qsizetype>(next.size() - prefix - suffix)));
+
+  QTextCursor after(document());
+  if (now.size() == next.size()) {
+    after.setPosition(before.anchor());
+    after.setPosition(before.position(), QTextCursor::KeepAnchor);
+    setTextCursor(after);
+    horizontalScrollBar()->setValue(horizontal);
+    verticalScrollBar()->setValue(vertical);
+  } else {
+    setTextCursor(after);
+  }
+}
+
+QMimeData* CoverTextBox::createMimeDataFromSelection() const {
+  auto* mime = new QMimeData;
+  mime->setText(FromDocumentText(textCursor().selectedText()));
+  return mime;
+}
+
+bool CoverTextBox::canInsertFromMimeData(const QMimeData* source) const {
+  return source->hasText();
+}
+
+void CoverTextBox::insertFromMimeData(const QMimeData* source) {
+  if (source->hasText()) {
+    insertUserText(source->text());
+  }
+}
+
+void CoverTextBox::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  const bool plainOrShift = (event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == 0;
+  if (!isReadOnly() && enter && plainOrShift) {
+    // A new line is a paragraph break, never the stock U+2028 line separator of Shift+Enter.
+    insertUserText(QStringLiteral("\n"));
+    event->accept();
+    return;
+  }
+  if (!isReadOnly() && CountUnencodable(View(event->text())) > 0) {
+    insertUserText(event->text());
+    event->accept();
+    return;
+  }
+  QPlainTextEdit::keyPressEvent(event);
+}
+
+void CoverTextBox::inputMethodEvent(QInputMethodEvent* event) {
+  if (CountUnencodable(View(event->commitString())) == 0) {
+    QPlainTextEdit::inputMethodEvent(event);
+    return;
+  }
+  QInputMethodEvent kept(event->preeditString(), event->attributes());
+  kept.setCommitString(InRepertoire(event->commitString()), event->replacementStart(),
+                       event->replacementLength());
+  QPlainTextEdit::inputMethodEvent(&kept);
+}
+
+void CoverTextBox::insertUserText(const QString& text) {
+  const QString kept = InRepertoire(text);
+  const qsizetype nul = kept.indexOf(QChar(u'\0'));
+  QTextCursor cursor = textCursor();
+  cursor.beginEditBlock();
+  cursor.insertText(ToDocumentText(nul < 0 ? kept : kept.left(nul)));
+  if (nul >= 0) {
+    // The box's text ends at the U+0000: what followed the insertion goes too.
+    QTextCursor rest = cursor;
+    rest.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    rest.removeSelectedText();
+  }
+  cursor.endEditBlock();
+  setTextCursor(cursor);
+  ensureCursorVisible();
+}
+
+LineTextBox::LineTextBox(QWidget* parent) : QLineEdit(parent) {
+  setMaxLength(std::numeric_limits<int>::max());
+  setValidator(new TextBoxValidator(this));
+}
+
+} // namespace quillmere

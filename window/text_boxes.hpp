@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+// Text boxes that keep exactly the characters put into them: U+00A0 stays distinct from U+0020
+// through reading, copy, cut, drag and paste; line breaks read as CR LF; no length limit; a text
+// ends at its first U+0000; a character without a Windows-1252 code becomes "?", as the codec codes
+// it.
+namespace quillmere {
+
+// Returns `text` as a text box keeps it: characters without a Windows-1252 code replaced by "?",
+// and cut at its first U+0000.
+QString TextBoxText(const QString& text);
+
+// The multi-line cover text box. Tab moves the focus; Enter, also with Shift, starts a new line.
+class CoverTextBox final : public QPlainTextEdit {
+  Q_OBJECT
+
+public:
+  explicit CoverTextBox(QWidget* parent = nullptr);
+
+  // Returns the text with every U+00A0 kept and every line break as CR LF.
+  [[nodiscard]] QString text() const;
+  // Replaces the text, changing only the stretch that differs, as one undo step. When the length
+  // stays, as when a message is hidden, the cursor, selection and scroll position stay too;
+  // otherwise the cursor goes to the start. CR LF, CR and LF each make one line break.
+  void replaceText(const QString& text);
+
+protected:
+  QMimeData* createMimeDataFromSelection() const override;
+  bool canInsertFromMimeData(const QMimeData* source) const override;
+  void insertFromMimeData(const QMimeData* source) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void inputMethodEvent(QInputMethodEvent* event) override;
+
+private:
+  // Inserts what the user typed, pasted or dropped at the cursor, as the box keeps it.
+  void insertUserText(const QString& text);
+};
+
+// A single-line text box without the stock 32767-character limit.
+class LineTextBox final : public QLineEdit {
+  Q_OBJECT
+
+public:
+  explicit LineTextBox(QWidget* parent = nullptr);
+};
+
+} // namespace quillmere
