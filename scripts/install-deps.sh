@@ -7,6 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
+  xvfb xauth imagemagick
 )
 
 missing=()

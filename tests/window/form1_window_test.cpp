@@ -79,6 +79,8 @@ private slots:
   void cleanup() { window.reset(); }
 
   void startsWithFocusOnTheCoverAndLockedCipherButtons() {
+    QCOMPARE(QApplication::applicationVersion(), QStringLiteral("1.00"));
+    QVERIFY(QApplication::applicationDisplayName() == QApplication::applicationName());
     QCOMPARE(window->windowTitle(), QStringLiteral("Verschlüsselungsdemo"));
     QCOMPARE(QApplication::focusWidget(), widget(Control::Text1));
     QVERIFY(!button(Control::Command1)->isEnabled());
