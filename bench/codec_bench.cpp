@@ -24,9 +24,9 @@ const std::u16string& Cover(std::size_t bytes) {
   static std::map<std::size_t, std::u16string> covers;
   std::u16string& cover = covers[bytes];
   if (cover.empty()) {
-    const std::u16string_view words[] = {u"Das",     u"war",   u"heute", u"ein",     u"ganz",
-                                         u"Tag.",    u"Ende",  u"läuft", u"Problem", u"dafür",
-                                         u"Ruder,",  u"schön", u"aber",  u"wieder",  u"alles"};
+    const std::u16string_view words[] = {u"Das",    u"war",   u"heute", u"ein",     u"ganz",
+                                         u"Tag.",   u"Ende",  u"läuft", u"Problem", u"dafür",
+                                         u"Ruder,", u"schön", u"aber",  u"wieder",  u"alles"};
     std::mt19937 random(7);
     while (cover.size() < bytes / 2) {
       cover += words[random() % std::size(words)];
@@ -82,9 +82,9 @@ void EmbedBitsReusedBuffer(benchmark::State& state) {
 }
 
 void ExtractBits(benchmark::State& state) {
-  const std::u16string stego =
-      quillmere::EmbedBits(Cover(static_cast<std::size_t>(state.range(0))),
-                           RandomBits(quillmere::Capacity(Cover(static_cast<std::size_t>(state.range(0))))));
+  const std::u16string stego = quillmere::EmbedBits(
+      Cover(static_cast<std::size_t>(state.range(0))),
+      RandomBits(quillmere::Capacity(Cover(static_cast<std::size_t>(state.range(0))))));
   for (auto _ : state) {
     quillmere::BitString bits = quillmere::ExtractBits(stego);
     benchmark::DoNotOptimize(bits.data());
