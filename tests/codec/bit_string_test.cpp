@@ -9,6 +9,7 @@ namespace quillmere {
 namespace {
 
 using namespace std::string_literals;
+using namespace std::string_view_literals;
 
 TEST(MessageToBits, CodesEachCharacterAsEightBitsMostSignificantFirst) {
   struct Case {
@@ -23,7 +24,7 @@ TEST(MessageToBits, CodesEachCharacterAsEightBitsMostSignificantFirst) {
       {u"\u00A0", u"10100000"},     // a no-break space in a message is an ordinary character
       {u"\u0100", u"00111111"},     // no code: "?"
       {u"\U0001F337", u"00111111"}, // a surrogate pair is one character, one "?"
-      {u"\0"s, u"00000000"},
+      {u"\0"sv, u"00000000"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(MessageToBits(c.message), c.bits);
