@@ -29,7 +29,7 @@ struct TwipRect {
   int height;
 };
 
-struct ControlSpec {
+struct ControlEntry {
   Control id;
   std::string_view name;
   ControlKind kind;
@@ -42,7 +42,7 @@ inline constexpr int TwipsPerPixel = 15;
 inline constexpr int ClientWidthTwips = 3744;
 inline constexpr int ClientHeightTwips = 3156;
 
-inline constexpr std::array<ControlSpec, 10> Form1Controls = {{
+inline constexpr std::array<ControlEntry, 10> Form1Controls = {{
     {Control::Text1, "Text1", ControlKind::CoverTextBox, u"", {120, 60, 3612, 1752}, true},
     {Control::Command1,
      "Command1",

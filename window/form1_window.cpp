@@ -31,9 +31,9 @@ QRect ToPixels(const TwipRect& place) {
           TwipsToPixels(place.top + place.height) - top};
 }
 
-QWidget* MakeControl(const ControlSpec& spec, QWidget* parent) {
+QWidget* MakeControl(const ControlEntry& entry, QWidget* parent) {
   QWidget* widget = nullptr;
-  switch (spec.kind) {
+  switch (entry.kind) {
   case ControlKind::CoverTextBox:
     widget = new CoverTextBox(parent);
     break;
@@ -41,16 +41,16 @@ QWidget* MakeControl(const ControlSpec& spec, QWidget* parent) {
     widget = new LineTextBox(parent);
     break;
   case ControlKind::Button:
-    widget = new QPushButton(ToQString(spec.caption), parent);
+    widget = new QPushButton(ToQString(entry.caption), parent);
     break;
   case ControlKind::Label:
-    widget = new QLabel(ToQString(spec.caption), parent);
+    widget = new QLabel(ToQString(entry.caption), parent);
     break;
   }
   widget->setObjectName(
-      QString::fromLatin1(spec.name.data(), static_cast<qsizetype>(spec.name.size())));
-  widget->setGeometry(ToPixels(spec.place));
-  widget->setEnabled(spec.enabledAtStart);
+      QString::fromLatin1(entry.name.data(), static_cast<qsizetype>(entry.name.size())));
+  widget->setGeometry(ToPixels(entry.place));
+  widget->setEnabled(entry.enabledAtStart);
   return widget;
 }
 
@@ -115,8 +115,8 @@ void ConfigureApplication(QApplication& application) {
 Form1::Form1(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form1"));
   setFixedSize(TwipsToPixels(ClientWidthTwips), TwipsToPixels(ClientHeightTwips));
-  for (const ControlSpec& spec : Form1Controls) {
-    controls_[static_cast<std::size_t>(spec.id)] = MakeControl(spec, this);
+  for (const ControlEntry& entry : Form1Controls) {
+    controls_[static_cast<std::size_t>(entry.id)] = MakeControl(entry, this);
   }
   for (std::size_t i = 1; i < Form1Controls.size(); ++i) {
     setTabOrder(controls_[i - 1], controls_[i]);

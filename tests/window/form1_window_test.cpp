@@ -102,36 +102,36 @@ private slots:
   }
 
   void everyCaptionFitsItsControl() {
-    for (const ControlSpec& spec : Form1Controls) {
-      QWidget* control = widget(spec.id);
-      if (spec.kind == ControlKind::Button) {
+    for (const ControlEntry& entry : Form1Controls) {
+      QWidget* control = widget(entry.id);
+      if (entry.kind == ControlKind::Button) {
         // The caption must fit where the style draws it, inside the button's frame.
         QStyleOptionButton option;
         option.initFrom(control);
         const QRect inside =
             control->style()->subElementRect(QStyle::SE_PushButtonContents, &option, control);
-        const int caption = control->fontMetrics().horizontalAdvance(Q(spec.caption));
-        QVERIFY2(caption <= inside.width(), spec.name.data());
-        QVERIFY2(control->fontMetrics().height() <= control->height(), spec.name.data());
-      } else if (spec.kind == ControlKind::Label) {
-        QVERIFY2(control->sizeHint().width() <= control->width(), spec.name.data());
-        QVERIFY2(control->fontMetrics().height() <= control->height(), spec.name.data());
-      } else if (spec.kind == ControlKind::LineTextBox) {
-        QVERIFY2(control->fontMetrics().height() <= control->height(), spec.name.data());
+        const int caption = control->fontMetrics().horizontalAdvance(Q(entry.caption));
+        QVERIFY2(caption <= inside.width(), entry.name.data());
+        QVERIFY2(control->fontMetrics().height() <= control->height(), entry.name.data());
+      } else if (entry.kind == ControlKind::Label) {
+        QVERIFY2(control->sizeHint().width() <= control->width(), entry.name.data());
+        QVERIFY2(control->fontMetrics().height() <= control->height(), entry.name.data());
+      } else if (entry.kind == ControlKind::LineTextBox) {
+        QVERIFY2(control->fontMetrics().height() <= control->height(), entry.name.data());
       }
     }
   }
 
   void everyControlHasAnAccessibleName() {
-    for (const ControlSpec& spec : Form1Controls) {
-      QWidget* control = widget(spec.id);
+    for (const ControlEntry& entry : Form1Controls) {
+      QWidget* control = widget(entry.id);
       const auto* asButton = qobject_cast<QAbstractButton*>(control);
       const auto* asLabel = qobject_cast<QLabel*>(control);
       const QString announced = !control->accessibleName().isEmpty() ? control->accessibleName()
                                 : asButton                           ? asButton->text()
                                 : asLabel                            ? asLabel->text()
                                                                      : QString();
-      QVERIFY2(!announced.isEmpty(), spec.name.data());
+      QVERIFY2(!announced.isEmpty(), entry.name.data());
     }
   }
 
