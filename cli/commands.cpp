@@ -2,6 +2,7 @@
 
 #include "codec/gap_carriers.hpp"
 #include "codec/windows1252.hpp"
+#include "window/form1_actions.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -9,35 +10,48 @@
 namespace quillmere::cli {
 namespace {
 
-std::size_t CountGaps(std::u16string_view text) noexcept {
-  return Capacity(text) +
-         static_cast<std::size_t>(std::count(text.begin(), text.end(), kNoBreakSpace));
-}
-
 void Print(std::string_view bytes) {
   WriteAll("-", bytes);
 }
 
-} // namespace
-
-HideReport HideInPlace(std::u16string& cover, std::u16string_view message, bool truncate) {
-  const BitString bits = MessageToBits(message);
-  const HideReport report{bits.size(), CountGaps(cover), CountUnencodable(message)};
+void CheckFits(const HideReport& report, bool truncate) {
   if (report.gapsNeeded > report.gapsAvailable && !truncate) {
     throw ToolError("the message needs " + std::to_string(report.gapsNeeded) +
                     " gaps, but the cover has only " + std::to_string(report.gapsAvailable) +
                     " (use --truncate to hide only what fits)");
   }
+}
+
+} // namespace
+
+MessageHider::MessageHider(std::u16string_view message)
+    : bits_(MessageToBits(message)), replaced_(CountUnencodable(message)) {}
+
+void MessageHider::HideIn(std::span<char16_t> piece) noexcept {
   // No-break spaces already in the cover would otherwise read as 1 bits between or after the
   // message's own.
-  std::replace(cover.begin(), cover.end(), kNoBreakSpace, kSpace);
-  EmbedBitsInPlace(cover, bits);
+  std::replace(piece.begin(), piece.end(), kNoBreakSpace, kSpace);
+  const std::u16string_view bits = std::u16string_view(bits_).substr(next_);
+  const std::size_t gaps = Capacity({piece.data(), piece.size()});
+  EmbedBitsInPlace(piece, bits);
+  next_ += std::min(gaps, bits.size());
+}
+
+std::size_t CountGaps(std::u16string_view text) noexcept {
+  return Capacity(text) +
+         static_cast<std::size_t>(std::count(text.begin(), text.end(), kNoBreakSpace));
+}
+
+HideReport HideInPlace(std::u16string& cover, std::u16string_view message, bool truncate) {
+  MessageHider hider(message);
+  const HideReport report{hider.GapsNeeded(), CountGaps(cover), hider.Replaced()};
+  CheckFits(report, truncate);
+  hider.HideIn(cover);
   return report;
 }
 
 std::u16string RevealMessage(std::u16string_view stego) {
-  const std::u16string message = BitsToMessage(ExtractBits(stego));
-  return std::u16string(message.substr(0, message.find(u'\0')));
+  return std::u16string(TextBoxContent(BitsToMessage(ExtractBits(stego))));
 }
 
 CoverCapacity MeasureCapacity(std::u16string_view cover) {
@@ -46,11 +60,27 @@ CoverCapacity MeasureCapacity(std::u16string_view cover) {
 }
 
 void RunHide(const HideOptions& options, const WarningSink& warn) {
-  std::u16string cover =
-      DecodeText(ReadAll(options.coverPath), options.encoding, options.coverPath);
-  const HideReport report = HideInPlace(cover, options.message, options.truncate);
-  const std::string stego = EncodeText(cover, options.encoding);
-  WriteAll(options.outputPath, stego);
+  // The cover is decoded twice, a piece at a time: first to validate it and count its gaps, so
+  // that nothing is written for a bad cover or too long a message, then to hide and write. The
+  // pieces stay in the processor's cache, where a whole decoded copy of a large cover would not.
+  const InputBytes input(options.coverPath);
+  const std::string_view cover = input.View();
+  MessageHider hider(options.message);
+  HideReport report{hider.GapsNeeded(), 0, hider.Replaced()};
+  DecodeInPieces(cover, options.encoding, options.coverPath, [&report](std::span<char16_t> piece) {
+    report.gapsAvailable += CountGaps({piece.data(), piece.size()});
+  });
+  CheckFits(report, options.truncate);
+
+  AtomicOutput output(options.outputPath);
+  std::string bytes;
+  DecodeInPieces(cover, options.encoding, options.coverPath, [&](std::span<char16_t> piece) {
+    hider.HideIn(piece);
+    bytes.clear();
+    AppendEncoded({piece.data(), piece.size()}, options.encoding, bytes);
+    output.Write(bytes);
+  });
+  output.Commit();
   if (report.replaced > 0) {
     warn(std::to_string(report.replaced) +
          " message character(s) have no Windows-1252 code and were hidden as \"?\"");
@@ -62,19 +92,26 @@ void RunHide(const HideOptions& options, const WarningSink& warn) {
 }
 
 void RunReveal(const RevealOptions& options) {
-  const std::u16string stego =
-      DecodeText(ReadAll(options.stegoPath), options.encoding, options.stegoPath);
+  BitString bits;
+  DecodeInPieces(InputBytes(options.stegoPath).View(), options.encoding, options.stegoPath,
+                 [&bits](std::span<char16_t> piece) {
+                   bits += ExtractBits({piece.data(), piece.size()});
+                 });
   if (options.bits) {
-    const BitString bits = ExtractBits(stego);
     Print(std::string(bits.begin(), bits.end()) + "\n");
   } else {
-    Print(EncodeText(RevealMessage(stego), options.encoding));
+    const std::u16string message = BitsToMessage(bits);
+    Print(EncodeText(TextBoxContent(message), options.encoding));
   }
 }
 
 void RunCapacity(const CapacityOptions& options) {
-  const CoverCapacity capacity =
-      MeasureCapacity(DecodeText(ReadAll(options.coverPath), options.encoding, options.coverPath));
+  CoverCapacity capacity;
+  DecodeInPieces(InputBytes(options.coverPath).View(), options.encoding, options.coverPath,
+                 [&capacity](std::span<char16_t> piece) {
+                   capacity.gaps += CountGaps({piece.data(), piece.size()});
+                 });
+  capacity.characters = capacity.gaps / 8;
   Print(std::to_string(capacity.gaps) + " gaps, " + std::to_string(capacity.characters) +
         " characters\n");
 }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,30 @@ struct HideReport {
   std::size_t gapsAvailable = 0; // every space of the cover once no-break spaces are made plain
   std::size_t replaced = 0;      // message characters hidden as "?"
 };
+
+// Hides a message in a cover that arrives in consecutive pieces, as the window hides it in the
+// whole text: after the last piece the cover holds exactly what EmbedBits would give.
+class MessageHider {
+public:
+  explicit MessageHider(std::u16string_view message);
+
+  // Makes every U+00A0 of `piece` a U+0020, then writes the next bits into its gaps. Once every
+  // bit is written, further gaps stay plain and read back as 0.
+  void HideIn(std::span<char16_t> piece) noexcept;
+
+  // Returns the gaps the message needs: eight per character.
+  [[nodiscard]] std::size_t GapsNeeded() const noexcept { return bits_.size(); }
+  // Returns how many message characters are hidden as "?".
+  [[nodiscard]] std::size_t Replaced() const noexcept { return replaced_; }
+
+private:
+  BitString bits_;
+  std::size_t next_ = 0;
+  std::size_t replaced_ = 0;
+};
+
+// Returns the gaps of `text` as hide uses them: its spaces, plain or no-break.
+std::size_t CountGaps(std::u16string_view text) noexcept;
 
 // Makes every U+00A0 of `cover` a U+0020, then hides `message` in its spaces as the window does.
 // When the message needs more gaps than the cover has, throws ToolError naming both numbers and

@@ -73,9 +73,10 @@ int main(int argc, char** argv) {
 
   try {
     if (hideCommand->parsed()) {
-      hide.message = message->count("--message-file") > 0
-                         ? cli::DecodeText(cli::ReadAll(messageFile), hide.encoding, messageFile)
-                         : cli::DecodeText(messageArgument, Encoding::Utf8, "the message");
+      hide.message =
+          message->count("--message-file") > 0
+              ? cli::DecodeText(cli::InputBytes(messageFile).View(), hide.encoding, messageFile)
+              : cli::DecodeText(messageArgument, Encoding::Utf8, "the message");
       cli::RunHide(hide, PrintWarning);
     } else if (revealCommand->parsed()) {
       cli::RunReveal(reveal);
