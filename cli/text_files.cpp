@@ -19,6 +19,10 @@
 #include <fcntl.h>
 #include <io.h>
 #endif
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define QUILLMERE_HAVE_SSE2 1
+#endif
 #if defined(__linux__)
 #include <sys/mman.h>
 #define QUILLMERE_HAVE_MMAP 1
@@ -88,6 +92,31 @@ char16_t* DecodeUtf8(std::string_view bytes, char16_t* out, std::size_t base,
   const char* it = bytes.data();
   const char* const end = it + bytes.size();
   while (it != end) {
+    // Prose is mostly ASCII: blocks of 16 ASCII bytes are widened without a test per byte.
+    while (end - it >= 16) {
+#if QUILLMERE_HAVE_SSE2
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(it));
+      if (_mm_movemask_epi8(block) != 0) {
+        break;
+      }
+      const __m128i zero = _mm_setzero_si128();
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(block, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(block, zero));
+#else
+      std::uint64_t low = 0;
+      std::uint64_t high = 0;
+      std::memcpy(&low, it, 8);
+      std::memcpy(&high, it + 8, 8);
+      if (((low | high) & 0x8080808080808080U) != 0) {
+        break;
+      }
+      for (int k = 0; k < 16; ++k) {
+        out[k] = static_cast<char16_t>(it[k]);
+      }
+#endif
+      it += 16;
+      out += 16;
+    }
     while (it != end && IsAscii(*it)) {
       *out++ = static_cast<char16_t>(*it++);
     }
@@ -231,11 +260,28 @@ void AppendEncoded(std::u16string_view text, Encoding encoding, std::string& byt
     }
     return;
   }
-  auto out = std::back_inserter(bytes);
+  // A code unit takes at most three bytes; the room not used is given back at the end.
+  const std::size_t start = bytes.size();
+  bytes.resize(start + 3 * text.size());
+  char* out = bytes.data() + start;
   auto it = text.begin();
   while (it != text.end()) {
+#if QUILLMERE_HAVE_SSE2
+    // Blocks of 16 ASCII code units are narrowed at once; packing turns any larger unit into a
+    // byte with its top bit set, which ends the block.
+    while (text.end() - it >= 16) {
+      const auto* const units = reinterpret_cast<const __m128i*>(&*it);
+      const __m128i packed = _mm_packus_epi16(_mm_loadu_si128(units), _mm_loadu_si128(units + 1));
+      if (_mm_movemask_epi8(packed) != 0) {
+        break;
+      }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), packed);
+      it += 16;
+      out += 16;
+    }
+#endif
     for (; it != text.end() && *it < 0x80; ++it) {
-      bytes.push_back(static_cast<char>(*it));
+      *out++ = static_cast<char>(*it);
     }
     const auto runEnd = std::find_if(it, text.end(), [](char16_t ch) { return ch < 0x80; });
     try {
@@ -245,6 +291,7 @@ void AppendEncoded(std::u16string_view text, Encoding encoding, std::string& byt
     }
     it = runEnd;
   }
+  bytes.resize(static_cast<std::size_t>(out - bytes.data()));
 }
 
 std::string EncodeText(std::u16string_view text, Encoding encoding) {
