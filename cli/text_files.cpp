@@ -267,14 +267,16 @@ void AppendEncoded(std::u16string_view text, Encoding encoding, std::string& byt
   auto it = text.begin();
   while (it != text.end()) {
 #if QUILLMERE_HAVE_SSE2
-    // Blocks of 16 ASCII code units are narrowed at once; packing turns any larger unit into a
-    // byte with its top bit set, which ends the block.
+    // Blocks of 16 ASCII code units are narrowed at once.
     while (text.end() - it >= 16) {
       const auto* const units = reinterpret_cast<const __m128i*>(&*it);
-      const __m128i packed = _mm_packus_epi16(_mm_loadu_si128(units), _mm_loadu_si128(units + 1));
-      if (_mm_movemask_epi8(packed) != 0) {
+      const __m128i low = _mm_loadu_si128(units);
+      const __m128i high = _mm_loadu_si128(units + 1);
+      const __m128i above = _mm_and_si128(_mm_or_si128(low, high), _mm_set1_epi16(-0x80));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi16(above, _mm_setzero_si128())) != 0xFFFF) {
         break;
       }
+      const __m128i packed = _mm_packus_epi16(low, high);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out), packed);
       it += 16;
       out += 16;
