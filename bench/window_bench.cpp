@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
   sinceMain.start();
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
-  quillmere::ConfigureApplication(application);
+  quillmere::ConfigureApplication();
   quillmere::Form1 window;
   FirstPaint firstPaint;
   window.installEventFilter(&firstPaint);

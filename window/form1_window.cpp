@@ -98,7 +98,7 @@ constexpr AccessibleName kAccessibleNames[] = {
 
 } // namespace
 
-void ConfigureApplication(QApplication& application) {
+void ConfigureApplication() {
   // A condensed face at 8 points fits every caption into its button, as the layout's sizes need.
   QFont font;
   font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Arial Narrow"),
@@ -109,7 +109,6 @@ void ConfigureApplication(QApplication& application) {
   // No application display name: Qt would append it to every window title.
   QApplication::setApplicationName(ToQString(ApplicationTitle));
   QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
-  Q_UNUSED(application);
 }
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {

@@ -7,7 +7,6 @@
 
 #include <array>
 
-class QApplication;
 class QLabel;
 class QPushButton;
 
@@ -17,8 +16,8 @@ class CoverTextBox;
 class LineTextBox;
 
 // Sets what the whole program shares: the font every control uses, the window and program icon,
-// and the program's name and version.
-void ConfigureApplication(QApplication& application);
+// and the program's name and version. Call it once the QApplication exists.
+void ConfigureApplication();
 
 // The program's one window. It builds its controls from Form1Controls, starts from the initial
 // Form1State, sends each click and each change of Text3 to its action in form1_actions, and gives

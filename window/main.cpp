@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
   }
 #endif
   QApplication application(argc, argv);
-  quillmere::ConfigureApplication(application);
+  quillmere::ConfigureApplication();
   quillmere::Form1 form1;
   form1.show();
   return QApplication::exec();

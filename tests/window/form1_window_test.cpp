@@ -66,7 +66,7 @@ class Form1WindowTest : public QObject {
   }
 
 private slots:
-  void initTestCase() { ConfigureApplication(*qApp); }
+  void initTestCase() { ConfigureApplication(); }
 
   void init() {
     window = std::make_unique<Form1>();
