@@ -46,7 +46,7 @@ public:
 
   State validate(QString& input, int& position) const override {
     const QString kept = TextBoxText(input);
-    if (kept.size() != input.size() || kept != input) {
+    if (kept != input) {
       input = kept;
       position = std::min(position, static_cast<int>(input.size()));
     }
