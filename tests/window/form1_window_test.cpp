@@ -16,7 +16,9 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
+#include <QtMath>
 
 #include <memory>
 
@@ -118,9 +120,34 @@ private slots:
         QVERIFY2(control->sizeHint().width() <= control->width(), entry.name.data());
         QVERIFY2(control->fontMetrics().height() <= control->height(), entry.name.data());
       } else if (entry.kind == ControlKind::LineTextBox) {
-        QVERIFY2(control->fontMetrics().height() <= control->height(), entry.name.data());
+        // The text line must fit inside the box's frame, where the box draws it.
+        const int frame =
+            control->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, control);
+        QVERIFY2(control->fontMetrics().height() <= control->height() - 2 * frame,
+                 entry.name.data());
       }
+      // One font for every control: the program's own.
+      QVERIFY2(!control->testAttribute(Qt::WA_SetFont), entry.name.data());
+      QCOMPARE(QFontInfo(control->font()).family(), QStringLiteral("DejaVu Sans Condensed"));
     }
+  }
+
+  void startUpTextShowsAsItsEightLines() {
+    const QStringList lines = Q(StartupCoverText()).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), 9);
+    const QFontMetrics metrics(text1()->font());
+    const int usable =
+        text1()->viewport()->width() - 2 * qCeil(text1()->document()->documentMargin());
+    for (int i = 0; i < 8; ++i) {
+      // Each line fits with its final gap, whether that is a U+0020 or a U+00A0.
+      QVERIFY2(metrics.horizontalAdvance(lines[i]) <= usable, qPrintable(lines[i]));
+      const QTextBlock block = text1()->document()->findBlockByNumber(i);
+      QCOMPARE(block.text(), lines[i]);
+      QCOMPARE(block.layout()->lineCount(), 1);
+    }
+    QTextCursor end(text1()->document()->findBlockByNumber(7));
+    end.movePosition(QTextCursor::EndOfBlock);
+    QVERIFY(text1()->cursorRect(end).bottom() < text1()->viewport()->height());
   }
 
   void everyControlHasAnAccessibleName() {
