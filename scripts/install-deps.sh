@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
+  libxcb1-dev
   xvfb xauth imagemagick
   libcli11-dev libutfcpp-dev fortunes-de
 )

@@ -8,6 +8,7 @@
 #include "form1_window.hpp"
 
 #include "window/text_boxes.hpp"
+#include "window/window_title.hpp"
 
 #include <quillmere/version.hpp>
 
@@ -129,6 +130,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
   text1_ = static_cast<CoverTextBox*>(control(Control::Text1));
 
   const Form1State initial;
+  KeepTitleExact(*this);
   SetTitle(initial.title);
   for (const TextBox box : {TextBox::Text1, TextBox::Text2, TextBox::Text3, TextBox::Text4}) {
     ReplaceText(box, initial.ReadText(box));
