@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
   libxcb1-dev
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick x11-utils xdotool
   libcli11-dev libutfcpp-dev fortunes-de
 )
 
