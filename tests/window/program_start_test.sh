@@ -24,12 +24,15 @@ output=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" 2>&1)
 status=$?
 [ "$status" -eq 1 ] || fail "without a display the status is $status, not 1"
 
-# Starts a command (the program, maybe with arguments), waits up to 3 s for a window of it to show
-# on the X server of DISPLAY, and prints the window's title and geometry, or "none".
+# Starts a command (the program, maybe with arguments), waits up to SECONDS for a window of it to
+# show on the X server of DISPLAY, and prints the window's title and geometry, or "none".
+# Usage: probe SECONDS COMMAND [ARG...]
 probe() {
+  local tenths=$(($1 * 10))
+  shift
   "$@" >/dev/null 2>&1 &
   local pid=$! found=none window title
-  for _ in $(seq 30); do
+  for _ in $(seq "$tenths"); do
     sleep 0.1
     for window in $(xdotool search --pid "$pid" 2>/dev/null); do
       title=$(LC_ALL=C.UTF-8 xprop -id "$window" -notype _NET_WM_NAME | sed 's/^[^=]*= //')
@@ -48,12 +51,12 @@ export -f probe
 expected='"Verschlüsselungsdemo" Window *Position: 0,0 (screen: 0) Geometry: 250x210 '
 for options in "-qwindowtitle Fremd -qwindowgeometry 90x60+7+7 -style windows" "-platform offscreen"; do
   # shellcheck disable=SC2086 # the options are words
-  seen=$("$here/with_xvfb.sh" bash -c 'probe "$@"' probe "$program" $options)
+  seen=$("$here/with_xvfb.sh" bash -c 'probe "$@"' probe 20 "$program" $options)
   # shellcheck disable=SC2053 # the expectation is a pattern
   [[ "$seen" == $expected ]] || fail "$options took effect: $seen"
 done
 
-seen=$("$here/with_xvfb.sh" env QT_QPA_PLATFORM=offscreen bash -c 'probe "$@"' probe "$program")
+seen=$("$here/with_xvfb.sh" env QT_QPA_PLATFORM=offscreen bash -c 'probe "$@"' probe 3 "$program")
 [ "$seen" = none ] || fail "QT_QPA_PLATFORM=offscreen was not heeded: $seen"
 
 [ "$failures" -eq 0 ] && echo "program start: all checks passed"
