@@ -8,7 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
-  xvfb xauth imagemagick
+  libxcb1-dev
+  xvfb xauth imagemagick x11-utils xdotool
   libcli11-dev libutfcpp-dev fortunes-de
 )
 

@@ -8,10 +8,12 @@
 #include "form1_window.hpp"
 
 #include "window/text_boxes.hpp"
+#include "window/window_title.hpp"
 
 #include <quillmere/version.hpp>
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
@@ -99,11 +101,12 @@ constexpr AccessibleName kAccessibleNames[] = {
 } // namespace
 
 void ConfigureApplication() {
-  // A condensed face at 8 points fits every caption into its button, as the layout's sizes need.
-  QFont font;
-  font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Arial Narrow"),
-                    QStringLiteral("Segoe UI"), QStringLiteral("Helvetica Neue")});
-  font.setPointSize(8);
+  // The program brings its face along, so the window looks and fits the same on every system:
+  // DejaVu Sans Condensed at 10 pixels shows each line of the start-up text on one row of Text1 and
+  // every caption inside its control. The layout is in pixels, so the font is sized in pixels too.
+  QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/DejaVuSansCondensed.ttf"));
+  QFont font(QStringLiteral("DejaVu Sans Condensed"));
+  font.setPixelSize(10);
   QApplication::setFont(font);
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/quillmere.xpm")));
   // No application display name: Qt would append it to every window title.
@@ -127,6 +130,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
   text1_ = static_cast<CoverTextBox*>(control(Control::Text1));
 
   const Form1State initial;
+  KeepTitleExact(*this);
   SetTitle(initial.title);
   for (const TextBox box : {TextBox::Text1, TextBox::Text2, TextBox::Text3, TextBox::Text4}) {
     ReplaceText(box, initial.ReadText(box));

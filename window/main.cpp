@@ -4,6 +4,36 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Says in plain words that the window cannot open when Qt fails to reach the window system at
+// start (it would abort with advice about platform plugins), and ends the program with status 1.
+// Other messages are printed as Qt prints them.
+void ReportStartFailure(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (type != QtFatalMsg) {
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+    return;
+  }
+  QByteArray where;
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    if (!qEnvironmentVariableIsEmpty(name)) {
+      where += (where.isEmpty() ? " (" : ", ") + QByteArray(name) + "=\"" + qgetenv(name) + '"';
+    }
+  }
+  if (!where.isEmpty()) {
+    where += ')';
+  }
+  std::fprintf(stderr,
+               "quillmere: cannot open the display%s: no window system answers there.\n"
+               "quillmere is a desktop program: start it in a graphical session.\n",
+               where.constData());
+  std::fflush(stderr);
+  std::_Exit(1);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
@@ -17,7 +47,14 @@ int main(int argc, char** argv) {
     return 1;
   }
 #endif
-  QApplication application(argc, argv);
+  // The program takes no command line: Qt sees only the program's name, so options such as
+  // -platform, -style or -qwindowtitle change nothing. Qt's environment variables still apply.
+  int qtArgc = argc > 0 ? 1 : 0;
+  char* qtArgv[] = {argc > 0 ? argv[0] : nullptr, nullptr};
+  qInstallMessageHandler(ReportStartFailure);
+  QApplication application(qtArgc, qtArgv);
+  qInstallMessageHandler(nullptr);
+
   quillmere::ConfigureApplication();
   quillmere::Form1 form1;
   form1.show();

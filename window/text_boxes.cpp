@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace quillmere {
 namespace {
@@ -39,16 +40,29 @@ QString FromDocumentText(QString text) {
   return text.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
 }
 
-// Keeps a single-line box's text as a text box keeps it, whether typed, pasted or set.
+// Returns `text` up to its first U+0000, as an inserted text (paste, drop, input method) counts.
+QString UpToNul(const QString& text) {
+  const qsizetype nul = text.indexOf(QChar(u'\0'));
+  return nul < 0 ? text : text.left(nul);
+}
+
+// Keeps a single-line box's text as a text box keeps it, whether typed, pasted or set. Every change
+// leaves the cursor at the end of what it inserted (a set text is inserted whole), so an inserted
+// text with a U+0000 ends there while the text after the cursor stays.
 class TextBoxValidator final : public QValidator {
 public:
   using QValidator::QValidator;
 
   State validate(QString& input, int& position) const override {
-    const QString kept = TextBoxText(input);
+    if (!input.contains(QChar(u'\0')) && CountUnencodable(View(input)) == 0) {
+      return Acceptable;
+    }
+    const QString inserted = InRepertoire(UpToNul(input.left(position)));
+    const QString rest = InRepertoire(UpToNul(input.mid(position)));
+    QString kept = inserted + rest;
     if (kept != input) {
-      input = kept;
-      position = std::min(position, static_cast<int>(input.size()));
+      input = std::move(kept);
+      position = static_cast<int>(inserted.size());
     }
     return Acceptable;
   }
@@ -57,9 +71,7 @@ public:
 } // namespace
 
 QString TextBoxText(const QString& text) {
-  const QString kept = InRepertoire(text);
-  const qsizetype nul = kept.indexOf(QChar(u'\0'));
-  return nul < 0 ? kept : kept.left(nul);
+  return InRepertoire(UpToNul(text));
 }
 
 CoverTextBox::CoverTextBox(QWidget* parent) : QPlainTextEdit(parent) {
@@ -149,29 +161,19 @@ void CoverTextBox::keyPressEvent(QKeyEvent* event) {
 }
 
 void CoverTextBox::inputMethodEvent(QInputMethodEvent* event) {
-  if (CountUnencodable(View(event->commitString())) == 0) {
+  const QString commit = InRepertoire(UpToNul(event->commitString()));
+  if (commit == event->commitString()) {
     QPlainTextEdit::inputMethodEvent(event);
     return;
   }
   QInputMethodEvent kept(event->preeditString(), event->attributes());
-  kept.setCommitString(InRepertoire(event->commitString()), event->replacementStart(),
-                       event->replacementLength());
+  kept.setCommitString(commit, event->replacementStart(), event->replacementLength());
   QPlainTextEdit::inputMethodEvent(&kept);
 }
 
 void CoverTextBox::insertUserText(const QString& text) {
-  const QString kept = InRepertoire(text);
-  const qsizetype nul = kept.indexOf(QChar(u'\0'));
   QTextCursor cursor = textCursor();
-  cursor.beginEditBlock();
-  cursor.insertText(ToDocumentText(nul < 0 ? kept : kept.left(nul)));
-  if (nul >= 0) {
-    // The box's text ends at the U+0000: what followed the insertion goes too.
-    QTextCursor rest = cursor;
-    rest.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-    rest.removeSelectedText();
-  }
-  cursor.endEditBlock();
+  cursor.insertText(ToDocumentText(InRepertoire(UpToNul(text))));
   setTextCursor(cursor);
   ensureCursorVisible();
 }

@@ -5,8 +5,9 @@
 
 // Text boxes that keep exactly the characters put into them: U+00A0 stays distinct from U+0020
 // through reading, copy, cut, drag and paste; line breaks read as CR LF; no length limit; a text
-// ends at its first U+0000; a character without a Windows-1252 code becomes "?", as the codec codes
-// it.
+// put into a box ends at its first U+0000, and so does a text inserted by paste, drop or input
+// method, while the rest of the box stays; a character without a Windows-1252 code becomes "?", as
+// the codec codes it.
 namespace quillmere {
 
 // Returns `text` as a text box keeps it: characters without a Windows-1252 code replaced by "?",
@@ -35,7 +36,8 @@ protected:
   void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
-  // Inserts what the user typed, pasted or dropped at the cursor, as the box keeps it.
+  // Inserts what the user typed, pasted or dropped at the cursor, up to its first U+0000 and with
+  // "?" for characters without a Windows-1252 code, as one undo step.
   void insertUserText(const QString& text);
 };
 

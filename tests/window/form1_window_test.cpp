@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
@@ -15,7 +16,9 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
+#include <QtMath>
 
 #include <memory>
 
@@ -117,9 +120,34 @@ private slots:
         QVERIFY2(control->sizeHint().width() <= control->width(), entry.name.data());
         QVERIFY2(control->fontMetrics().height() <= control->height(), entry.name.data());
       } else if (entry.kind == ControlKind::LineTextBox) {
-        QVERIFY2(control->fontMetrics().height() <= control->height(), entry.name.data());
+        // The text line must fit inside the box's frame, where the box draws it.
+        const int frame =
+            control->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, control);
+        QVERIFY2(control->fontMetrics().height() <= control->height() - 2 * frame,
+                 entry.name.data());
       }
+      // One font for every control: the program's own.
+      QVERIFY2(!control->testAttribute(Qt::WA_SetFont), entry.name.data());
+      QCOMPARE(QFontInfo(control->font()).family(), QStringLiteral("DejaVu Sans Condensed"));
     }
+  }
+
+  void startUpTextShowsAsItsEightLines() {
+    const QStringList lines = Q(StartupCoverText()).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), 9);
+    const QFontMetrics metrics(text1()->font());
+    const int usable =
+        text1()->viewport()->width() - 2 * qCeil(text1()->document()->documentMargin());
+    for (int i = 0; i < 8; ++i) {
+      // Each line fits with its final gap, whether that is a U+0020 or a U+00A0.
+      QVERIFY2(metrics.horizontalAdvance(lines[i]) <= usable, qPrintable(lines[i]));
+      const QTextBlock block = text1()->document()->findBlockByNumber(i);
+      QCOMPARE(block.text(), lines[i]);
+      QCOMPARE(block.layout()->lineCount(), 1);
+    }
+    QTextCursor end(text1()->document()->findBlockByNumber(7));
+    end.movePosition(QTextCursor::EndOfBlock);
+    QVERIFY(text1()->cursorRect(end).bottom() < text1()->viewport()->height());
   }
 
   void everyControlHasAnAccessibleName() {
@@ -265,7 +293,71 @@ private slots:
     typeText(text1(), QString::fromUtf16(u"\u0101"));
     QCOMPARE(text(TextBox::Text1).left(6), QStringLiteral("Das ?w"));
     pasteInto(text1(), QString::fromUtf16(u"\U0001F337") + QChar(u'\0') + QStringLiteral("rest"));
-    QCOMPARE(text(TextBox::Text1), QStringLiteral("Das ??"));
+    QCOMPARE(text(TextBox::Text1), QStringLiteral("Das ??") + Q(StartupCoverText()).mid(4));
+  }
+
+  void insertionsEndAtTheirNulAndKeepTheRestOfTheBox_data() {
+    QTest::addColumn<Control>("box");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<bool>("paste"); // else an input method commits the text
+    for (const bool paste : {true, false}) {
+      const char* way = paste ? "paste" : "input method";
+      QTest::addRow("%s at the start of Text1", way) << Control::Text1 << 0 << paste;
+      QTest::addRow("%s inside Text1", way) << Control::Text1 << 75 << paste;
+      QTest::addRow("%s at the end of Text1", way) << Control::Text1 << 350 << paste;
+      for (const Control line : {Control::Text2, Control::Text3, Control::Text4}) {
+        const char* name = Form1Controls[static_cast<std::size_t>(line)].name.data();
+        QTest::addRow("%s at the start of %s", way, name) << line << 0 << paste;
+        QTest::addRow("%s inside %s", way, name) << line << 3 << paste;
+      }
+    }
+  }
+
+  void insertionsEndAtTheirNulAndKeepTheRestOfTheBox() {
+    QFETCH(Control, box);
+    QFETCH(int, position);
+    QFETCH(bool, paste);
+    QWidget* target = widget(box);
+    auto* line = qobject_cast<QLineEdit*>(target);
+    if (line != nullptr) {
+      QTest::keyClicks(target, QStringLiteral("abcdef"));
+    }
+    const QString before = line != nullptr ? line->text() : text1()->text();
+    // In the document a CR LF is one character.
+    const int place =
+        position - static_cast<int>(before.left(position).count(QStringLiteral("\r\n")));
+    if (line != nullptr) {
+      line->setCursorPosition(place);
+    } else {
+      QTextCursor cursor = text1()->textCursor();
+      cursor.setPosition(place);
+      text1()->setTextCursor(cursor);
+    }
+    const QString inserted = QStringLiteral("XY") + QChar(u'\0') + QStringLiteral("Z");
+    if (paste) {
+      pasteInto(target, inserted);
+    } else {
+      QInputMethodEvent commit;
+      commit.setCommitString(inserted);
+      QCoreApplication::sendEvent(target, &commit);
+    }
+    const QString after = line != nullptr ? line->text() : text1()->text();
+    QCOMPARE(after, QString(before).insert(position, QStringLiteral("XY")));
+    if (line == nullptr) {
+      QCOMPARE(text1()->textCursor().position(), place + 2);
+      QTest::keyClick(target, Qt::Key_Z, Qt::ControlModifier);
+      QCOMPARE(text1()->text(), before);
+    } else {
+      QCOMPARE(line->cursorPosition(), place + 2);
+    }
+  }
+
+  void replacedTextsStillEndAtTheirFirstNul() {
+    const QString given = QStringLiteral("XY") + QChar(u'\0') + QStringLiteral("Z");
+    for (const TextBox box : {TextBox::Text1, TextBox::Text4}) {
+      window->ReplaceText(box, given.toStdU16String());
+      QCOMPARE(text(box), QStringLiteral("XY"));
+    }
   }
 
   void longTextsAreNotCut() {
