@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Compiler settings shared by every target of the project, as one interface target to link.
 add_library(quillmere_options INTERFACE)
 add_library(quillmere::options ALIAS quillmere_options)

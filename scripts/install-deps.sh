@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages that building, running and testing need, where any is missing.
 # Runs apt-get as root, or through sudo otherwise.
 set -euo pipefail

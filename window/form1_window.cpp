@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The flow of the program:
 //
 //   Form1 (Qt widgets) --click, Text3 change--> form1_actions --texts--> codec

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/text_files.hpp"
 #include "window/form1_actions.hpp"
 

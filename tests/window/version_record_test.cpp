@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <quillmere/version.hpp>
 
 #include <gtest/gtest.h>
