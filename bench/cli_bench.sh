@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Times quillmere-text hide and reveal on a 10 MB cover of German prose with a 10 KB message, next
 # to cat of the same file and to stegsnow hiding and revealing the same message in the same cover.
 # Process start is included. Uses hyperfine where installed, a plain loop otherwise.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Throughput of EmbedBits and ExtractBits next to a memcpy of the same cover, on German-prose-like
 // covers of 1 MB and 64 MB (about one gap in six characters). Prints MB/s per run and, at the end,
 // each codec function's rate as a share of memcpy's on the same cover size. EmbedBits returns a new

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Figures for the real window, offscreen: time from main to the first frame, resident memory at
 // rest, and the time from a click on "verschlüsseln" and on "entschlüsseln" to the result shown,
 // with a 1 MB cover of German prose in paragraphs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "commands.hpp"
 #include "text_files.hpp"
 
@@ -5,22 +6,84 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
-#include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
 using quillmere::cli::Encoding;
 
+constexpr int kUsageMistake = 2;
+
+// Help in the usual order: the usage line, then what the command does, then its arguments and
+// options, each line within 80 columns.
+class HelpFormatter : public CLI::Formatter {
+public:
+  HelpFormatter() {
+    column_width(24);
+    label("SUBCOMMAND", "COMMAND");
+    label("Positionals", "Arguments");
+  }
+
+  std::string make_help(const CLI::App* app, std::string name,
+                        CLI::AppFormatMode mode) const override {
+    if (mode == CLI::AppFormatMode::Sub) {
+      return make_expanded(app);
+    }
+    const std::string footer = make_footer(app);
+    return make_usage(app, std::move(name)) + "\n" + make_description(app) + make_positionals(app) +
+           make_groups(app, mode) + make_subcommands(app, mode) +
+           (footer.empty() ? "" : "\n" + footer);
+  }
+};
+
+// Returns the coding named `name`: utf-8, windows-1252 or its other name cp1252, in any case.
+// Throws CLI::ValidationError for any other name, numbers included.
+Encoding EncodingNamed(const std::string& name) {
+  std::string lower = name;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (lower == "utf-8") {
+    return Encoding::Utf8;
+  }
+  if (lower == "windows-1252" || lower == "cp1252") {
+    return Encoding::Windows1252;
+  }
+  throw CLI::ValidationError("unknown encoding '" + name + "' (choose utf-8 or windows-1252)");
+}
+
 void AddEncodingOption(CLI::App& command, Encoding& encoding) {
-  const std::map<std::string, Encoding> names{{"utf-8", Encoding::Utf8},
-                                              {"windows-1252", Encoding::Windows1252}};
   command
-      .add_option("--encoding", encoding,
-                  "Coding of the files and streams read and written (default utf-8)")
-      ->transform(CLI::CheckedTransformer(names, CLI::ignore_case).description(""))
-      ->type_name("utf-8|windows-1252");
+      .add_option_function<std::string>(
+          "--encoding", [&encoding](const std::string& name) { encoding = EncodingNamed(name); },
+          "Coding of the texts: utf-8 (default) or windows-1252")
+      ->type_name("NAME");
+}
+
+// Returns what is wrong with the command line, in the tool's words rather than the parser's.
+std::string DescribeMistake(const CLI::App& app, const CLI::ParseError& error) {
+  const std::vector<std::string> extras = app.remaining(true);
+  const bool commandGiven = !app.get_subcommands().empty();
+  const bool extraIsOption =
+      !extras.empty() && extras.front().size() > 1 && extras.front()[0] == '-';
+  if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr && !commandGiven) {
+    if (extras.empty()) {
+      return "no command given (choose hide, reveal or capacity)";
+    }
+    return (extraIsOption ? "unknown option '" : "unknown command '") + extras.front() + "'";
+  }
+  if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr && !extras.empty()) {
+    return (extraIsOption ? "unknown option '" : "unexpected argument '") + extras.front() + "'";
+  }
+  if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr) {
+    const std::string what = error.what();
+    return "option " + what.substr(0, what.find(':')) + " needs a value";
+  }
+  return error.what();
 }
 
 void PrintWarning(std::string_view line) {
@@ -33,48 +96,81 @@ void PrintWarning(std::string_view line) {
 int main(int argc, char** argv) {
   namespace cli = quillmere::cli;
   CLI::App app{
-      "Hides a message in the spaces of a text: an ordinary space is bit 0, a no-break "
-      "space bit 1, eight bits per Windows-1252 character. Files default to standard "
-      "input and output. Exit status: 0 done, 1 failed (nothing written), 100 and above "
-      "command line errors.",
+      "Hides a message in the spaces of a text: an ordinary space is bit 0, a\n"
+      "no-break space bit 1, eight bits per Windows-1252 character. FILE arguments\n"
+      "default to standard input and output.",
       "quillmere-text"};
-  app.set_version_flag("--version", std::string("quillmere-text ") + quillmere::kVersion);
+  app.formatter(std::make_shared<HelpFormatter>());
+  app.get_help_ptr()->description("Print this help and exit");
+  app.set_version_flag("--version",
+                       std::string("quillmere-text ") + quillmere::kVersion +
+                           "\nCopyright (c) The quillmere developers\n"
+                           "Free software under the MIT License; there is no warranty.",
+                       "Print the version and the licence and exit");
   app.require_subcommand(1);
 
   cli::HideOptions hide;
   std::string messageArgument;
   std::string messageFile;
-  CLI::App* hideCommand = app.add_subcommand("hide", "Write the cover with the message hidden");
-  CLI::Option_group* message = hideCommand->add_option_group("message", "What to hide");
-  message->add_option("-m,--message", messageArgument, "The message (UTF-8)");
-  message->add_option("--message-file", messageFile, "File holding the message, taken as is");
-  message->require_option(1);
-  hideCommand->add_option("cover", hide.coverPath, "Cover text file (default standard input)");
-  hideCommand->add_option("-o,--output", hide.outputPath,
-                          "Output file, may be the cover itself (default standard output)");
+  CLI::App* hideCommand =
+      app.add_subcommand("hide", "Write the text with the message hidden in it");
+  CLI::Option* messageOption =
+      hideCommand->add_option("-m,--message", messageArgument, "The message to hide");
+  CLI::Option* messageFileOption = hideCommand->add_option(
+      "--message-file", messageFile, "File holding the message, taken as it is");
+  messageFileOption->type_name("FILE");
+  hideCommand
+      ->add_option("FILE", hide.coverPath, "Text to hide the message in (default: standard input)")
+      ->type_name("");
+  hideCommand
+      ->add_option("-o,--output", hide.outputPath,
+                   "Output, may be FILE itself (default: standard output)")
+      ->type_name("FILE");
   hideCommand->add_flag("--truncate", hide.truncate,
-                        "Hide only what fits instead of failing on too long a message");
+                        "Hide what fits instead of failing on too long a message");
   AddEncodingOption(*hideCommand, hide.encoding);
+  hideCommand->callback([&] {
+    if (messageOption->count() + messageFileOption->count() != 1) {
+      throw CLI::ValidationError("hide needs one message: -m TEXT or --message-file FILE");
+    }
+  });
 
   cli::RevealOptions reveal;
   CLI::App* revealCommand =
-      app.add_subcommand("reveal", "Print the hidden message, up to its first U+0000 character");
-  revealCommand->add_option("stego", reveal.stegoPath, "Text file (default standard input)");
-  revealCommand->add_flag("--bits", reveal.bits, "Print the bit string of all gaps instead");
+      app.add_subcommand("reveal", "Print the message hidden in a text, up to a U+0000");
+  revealCommand
+      ->add_option("FILE", reveal.stegoPath, "Text with a hidden message (default: standard input)")
+      ->type_name("");
+  revealCommand->add_flag("--bits", reveal.bits, "Print the bits of all the gaps instead");
   AddEncodingOption(*revealCommand, reveal.encoding);
 
   cli::CapacityOptions capacity;
   CLI::App* capacityCommand =
-      app.add_subcommand("capacity", "Print the gaps of a cover and the characters that fit");
-  capacityCommand->add_option("cover", capacity.coverPath, "Text file (default standard input)");
+      app.add_subcommand("capacity", "Print the gaps of a text and the characters that fit");
+  capacityCommand
+      ->add_option("FILE", capacity.coverPath, "Text to measure (default: standard input)")
+      ->type_name("");
   AddEncodingOption(*capacityCommand, capacity.encoding);
 
-  CLI11_PARSE(app, argc, argv);
+  for (CLI::App* command : {hideCommand, revealCommand, capacityCommand}) {
+    command->group("Commands");
+  }
+  app.footer("Exit status: 0 done, 1 failed (nothing written), 2 command-line mistake.");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& done) {
+    return app.exit(done);
+  } catch (const CLI::ParseError& error) {
+    std::fprintf(stderr, "quillmere-text: %s\nTry 'quillmere-text --help' for more information.\n",
+                 DescribeMistake(app, error).c_str());
+    return kUsageMistake;
+  }
 
   try {
     if (hideCommand->parsed()) {
       hide.message =
-          message->count("--message-file") > 0
+          messageFileOption->count() > 0
               ? cli::DecodeText(cli::InputBytes(messageFile).View(), hide.encoding, messageFile)
               : cli::DecodeText(messageArgument, Encoding::Utf8, "the message");
       cli::RunHide(hide, PrintWarning);

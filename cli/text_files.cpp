@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "text_files.hpp"
 
 #include "codec/windows1252.hpp"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Compiler settings shared by every target of the project, as one interface target to link.
 add_library(quillmere_options INTERFACE)
 add_library(quillmere::options ALIAS quillmere_options)
@@ -20,4 +21,11 @@ if(QUILLMERE_SANITIZE)
   set(quillmere_sanitizers -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   target_compile_options(quillmere_options INTERFACE ${quillmere_sanitizers})
   target_link_options(quillmere_options INTERFACE ${quillmere_sanitizers})
+endif()
+
+# Hardening as Debian builds its packages: fortified libc calls where the code is optimised, and a
+# read-only global offset table.
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND NOT QUILLMERE_SANITIZE AND NOT QUILLMERE_BUILD_FUZZ)
+  target_compile_definitions(quillmere_options INTERFACE $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
+  target_link_options(quillmere_options INTERFACE LINKER:-z,relro,-z,now)
 endif()

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bit_string.hpp"
 
 #include "windows1252.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gap_carriers.hpp"
 
 #include <bit>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "windows1252.hpp"
 
 #include <array>

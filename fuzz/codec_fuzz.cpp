@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checks the codec's properties on arbitrary input. The first byte chooses where the input splits
 // into a cover and a bit string; the cover's bytes are read in pairs as UTF-16 characters, with a
 // byte pair that names a small code taken from an alphabet rich in carriers and line breaks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the fuzz target once on each file named on the command line, so that a corpus can be
 // replayed by any compiler, without libFuzzer.
 #include <cstdint>

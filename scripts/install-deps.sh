@@ -1,17 +1,32 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing need, where any is missing.
+# SPDX-License-Identifier: MIT
+# Installs the Debian packages that are missing for one purpose:
+#   install-deps.sh run    building and running the programs (the README's first command)
+#   install-deps.sh test   that and every test: unit tests, benchmarks, fuzzing with clang, the
+#                          window's screenshot, and building and checking the .deb
 # Runs apt-get as root, or through sudo otherwise.
 set -euo pipefail
 
-packages=(
+run_packages=(
   build-essential cmake ninja-build pkg-config
+  qt6-base-dev libgl-dev libxcb1-dev fonts-dejavu-core librsvg2-bin
+  libcli11-dev libutfcpp-dev
+)
+test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
-  libxcb1-dev
-  xvfb xauth imagemagick x11-utils xdotool
-  libcli11-dev libutfcpp-dev fortunes-de
+  xvfb xauth x11-utils xdotool imagemagick fortunes-de
+  dpkg-dev file lintian appstream desktop-file-utils man-db groff-base
 )
+
+case ${1:-} in
+run) packages=("${run_packages[@]}") ;;
+test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+*)
+  echo "usage: $0 run|test" >&2
+  exit 2
+  ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

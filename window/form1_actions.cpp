@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "form1_actions.hpp"
 
 #include "codec/bit_string.hpp"

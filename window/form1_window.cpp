@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The flow of the program:
 //
 //   Form1 (Qt widgets) --click, Text3 change--> form1_actions --texts--> codec
@@ -13,6 +14,8 @@
 #include <quillmere/version.hpp>
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QIcon>
 #include <QLabel>
@@ -98,6 +101,16 @@ constexpr AccessibleName kAccessibleNames[] = {
     {Control::Text4, u"Entschlüsselte Botschaft"},
 };
 
+// The 32 x 32 XPM as drawn, and the other sizes rendered from the SVG for 2x screens and task
+// switchers; builds without the renderer have the XPM alone.
+QIcon ProgramIcon() {
+  QIcon icon(QStringLiteral(":/quillmere.xpm"));
+  for (const QFileInfo& size : QDir(QStringLiteral(":/icons")).entryInfoList(QDir::Files)) {
+    icon.addFile(size.filePath());
+  }
+  return icon;
+}
+
 } // namespace
 
 void ConfigureApplication() {
@@ -108,7 +121,9 @@ void ConfigureApplication() {
   QFont font(QStringLiteral("DejaVu Sans Condensed"));
   font.setPixelSize(10);
   QApplication::setFont(font);
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/quillmere.xpm")));
+  QApplication::setWindowIcon(ProgramIcon());
+  // Wayland compositors find the desktop entry, and with it the icon, by this name.
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));
   // No application display name: Qt would append it to every window title.
   QApplication::setApplicationName(ToQString(ApplicationTitle));
   QApplication::setApplicationVersion(QString::fromLatin1(kVersion));

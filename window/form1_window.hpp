@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "window/form1_actions.hpp"
@@ -15,8 +16,9 @@ namespace quillmere {
 class CoverTextBox;
 class LineTextBox;
 
-// Sets what the whole program shares: the font every control uses, the window and program icon,
-// and the program's name and version. Call it once the QApplication exists.
+// Sets what the whole program shares: the font every control uses, the window and program icon in
+// every size built, the program's name and version, and its desktop entry's name. Call it once the
+// QApplication exists.
 void ConfigureApplication();
 
 // The program's one window. It builds its controls from Form1Controls, starts from the initial

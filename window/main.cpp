@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starts the program: one window, Form1, until it is closed.
 #include "window/form1_window.hpp"
 

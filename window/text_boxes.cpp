@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "text_boxes.hpp"
 
 #include "codec/windows1252.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/text_files.hpp"
 #include "window/form1_actions.hpp"
 
@@ -5,6 +6,8 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -189,13 +192,72 @@ TEST_F(QuillmereText, Windows1252FilesRoundTrip) {
   EXPECT_EQ(Run("$Q capacity --encoding windows-1252 cover.txt").out, "18 gaps, 2 characters\n");
 }
 
-TEST_F(QuillmereText, CommandLineErrorsUseCli11ExitCodes) {
-  EXPECT_EQ(Run("$Q").status, 106);                          // no command
-  EXPECT_EQ(Run("$Q hide cover.txt").status, 106);           // no message
-  EXPECT_EQ(Run("$Q reveal --encoding latin1").status, 105); // unknown coding
+TEST_F(QuillmereText, CommandLineMistakesExitWithTwoAndNameTheMistake) {
+  Store(In("cover.txt"), "ein Text mit genug Lücken für ein x und noch mehr");
+  struct Case {
+    const char* command;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"$Q", "no command given (choose hide, reveal or capacity)"},
+      {"$Q frobnicate cover.txt", "unknown command 'frobnicate'"},
+      {"$Q --frobnicate", "unknown option '--frobnicate'"},
+      {"$Q reveal --frobnicate cover.txt", "unknown option '--frobnicate'"},
+      {"$Q reveal cover.txt cover.txt", "unexpected argument 'cover.txt'"},
+      {"$Q hide cover.txt -o out.txt", "hide needs one message: -m TEXT or --message-file FILE"},
+      {"$Q hide -m x --message-file cover.txt cover.txt -o out.txt",
+       "hide needs one message: -m TEXT or --message-file FILE"},
+      {"$Q hide cover.txt -o out.txt -m", "option --message needs a value"},
+      {"$Q reveal --encoding latin1 cover.txt",
+       "unknown encoding 'latin1' (choose utf-8 or windows-1252)"},
+      {"$Q hide -m x --encoding 1 cover.txt -o out.txt",
+       "unknown encoding '1' (choose utf-8 or windows-1252)"}, // not the coding's number
+      {"$Q capacity --encoding 0 cover.txt", "unknown encoding '0' (choose utf-8 or windows-1252)"},
+  };
+  for (const Case& c : cases) {
+    const Result r = Run(c.command);
+    EXPECT_EQ(r.status, 2) << c.command;
+    EXPECT_EQ(r.err.rfind(std::string("quillmere-text: ") + c.message + "\n", 0), 0U)
+        << c.command << ": " << r.err;
+    EXPECT_EQ(r.out, "") << c.command;
+    EXPECT_FALSE(fs::exists(In("out.txt"))) << c.command;
+  }
+}
+
+TEST_F(QuillmereText, EncodingNamesIgnoreCaseAndCp1252IsWindows1252) {
+  Store(In("cover.txt"), "ein Text mit genug Lücken für ein x und noch mehr");
+  for (const char* name : {"UTF-8", "utf-8", "Windows-1252", "cp1252", "CP1252"}) {
+    const Result r = Run(std::string("$Q capacity --encoding ") + name + " cover.txt");
+    EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+    EXPECT_EQ(r.out, "10 gaps, 1 characters\n") << name;
+  }
+}
+
+TEST_F(QuillmereText, HelpStartsWithUsageFitsEightyColumnsAndNamesFiles) {
+  for (const char* command : {"", " hide", " reveal", " capacity"}) {
+    const Result r = Run(std::string("$Q") + command + " --help");
+    EXPECT_EQ(r.status, 0) << command;
+    EXPECT_EQ(r.out.rfind(std::string("Usage: quillmere-text") + command + " [OPTIONS] ", 0), 0U)
+        << r.out;
+    EXPECT_NE(r.out.find("FILE"), std::string::npos) << r.out;
+    std::string lower = r.out;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    EXPECT_EQ(lower.find("stego"), std::string::npos) << r.out;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+      EXPECT_LE(line.size(), 80U) << line;
+    }
+    EXPECT_EQ(r.out.back(), '\n');
+  }
+}
+
+TEST_F(QuillmereText, VersionNamesTheLicenceAndEndsWithANewline) {
   const Result version = Run("$Q --version");
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "quillmere-text 1.00\n");
+  EXPECT_EQ(version.out.rfind("quillmere-text 1.00\n", 0), 0U) << version.out;
+  EXPECT_NE(version.out.find("MIT License"), std::string::npos) << version.out;
+  EXPECT_EQ(version.out.back(), '\n');
 }
 
 TEST_F(QuillmereText, TheWindowReadsWhatTheToolHid) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/text_files.hpp"
 #include "cli/commands.hpp"
 

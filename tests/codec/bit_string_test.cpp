@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codec/bit_string.hpp"
 #include "codec/windows1252.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codec/gap_carriers.hpp"
 
 #include <gtest/gtest.h>

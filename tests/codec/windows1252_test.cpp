@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codec/windows1252.hpp"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/form1_actions.hpp"
 
 #include "codec/gap_carriers.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drives the real window, offscreen, with key and mouse clicks.
 #include "window/form1_window.hpp"
 #include "window/text_boxes.hpp"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Starts the program in a virtual X server on a free display, saves a PNG of its window and fails
 # when the picture is blank. Usage: screenshot_test.sh PROGRAM OUTPUT.png
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <quillmere/version.hpp>
 
 #include <gtest/gtest.h>
@@ -32,7 +33,8 @@ TEST(VersionRecord, WindowsResourceCarriesTheProjectVersion) {
 TEST(VersionRecord, DesktopEntryAgreesWithTheProgram) {
   const std::string entry = ReadFile(QUILLMERE_DESKTOP_FILE);
   for (const std::string& expected : std::initializer_list<std::string>{
-           "[Desktop Entry]", "\nName=quillmere\n", "\nExec=quillmere\n", "\nIcon=quillmere\n",
+           "[Desktop Entry]", "\nName=quillmere\n", "\nExec=quillmere\n",
+           std::string("\nIcon=") + quillmere::kApplicationId + "\n",
            std::string("\nX-Quillmere-Version=") + quillmere::kVersion + "\n"}) {
     EXPECT_NE(entry.find(expected), std::string::npos) << expected;
   }
