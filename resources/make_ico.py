@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes quillmere.ico from quillmere.xpm: one 32 x 32 image with 16 colours (the standard
 Windows palette), whose AND mask makes every pixel the XPM leaves transparent ("None") transparent.
 The output depends only on the XPM. Usage: make_ico.py [XPM [ICO]], by default the files beside

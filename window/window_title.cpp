@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Qt's platform plugins for X11 and Windows pass every title through
 // QPlatformWindow::formatWindowTitle: it puts the application name in place of an empty title and
 // appends the application display name, once one is set, to every title that does not end with it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A randomized user for the real window, offscreen: clicks on the buttons and boxes, keys, pastes
 // of up to 2 MB, the access code and Info, from a fixed start value so that a failure replays.
 // It checks that the window stays alive, answers each step within 10 s, keeps its boxes as the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drives the real window on an X server (run under with_xvfb.sh) and reads the title the X server
 // holds for it, _NET_WM_NAME and WM_NAME, rather than what Qt reports.
 #include "window/form1_window.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads resources/quillmere.ico byte by byte and compares it with resources/quillmere.xpm, the
 // icon the window shows: same pixels, and transparent (AND mask bit set) exactly outside the disc.
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Starts the built program the way a user would and checks how it starts: Qt's command-line options
 # change nothing, Qt's environment variables still apply, and a display that does not answer is
 # reported with status 1 instead of an abort. Usage: program_start_test.sh PROGRAM

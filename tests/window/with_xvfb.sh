@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs a command against a virtual X server of its own on a free display, with DISPLAY set to it
 # and Qt's platform set to xcb; exits with the command's status. Usage: with_xvfb.sh COMMAND [ARG...]
 set -euo pipefail
