@@ -1,4 +1,5 @@
 #include "commands.hpp"
+#include "platform.hpp"
 #include "text_files.hpp"
 
 #include <quillmere/version.hpp>
@@ -32,6 +33,8 @@ void PrintWarning(std::string_view line) {
 
 int main(int argc, char** argv) {
   namespace cli = quillmere::cli;
+  cli::Utf8Arguments arguments(argc, argv);
+  cli::PrepareStandardStreams();
   CLI::App app{
       "Hides a message in the spaces of a text: an ordinary space is bit 0, a no-break "
       "space bit 1, eight bits per Windows-1252 character. Files default to standard "
@@ -69,7 +72,7 @@ int main(int argc, char** argv) {
   capacityCommand->add_option("cover", capacity.coverPath, "Text file (default standard input)");
   AddEncodingOption(*capacityCommand, capacity.encoding);
 
-  CLI11_PARSE(app, argc, argv);
+  CLI11_PARSE(app, arguments.Count(), arguments.Values());
 
   try {
     if (hideCommand->parsed()) {
