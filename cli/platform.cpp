@@ -37,7 +37,7 @@ void RestoreConsoleCodePage() {
 
 } // namespace
 
-Utf8Arguments::Utf8Arguments([[maybe_unused]] int argc, char** argv) {
+Utf8Arguments::Utf8Arguments(int argc, char** argv) {
 #ifdef _WIN32
   int count = 0;
   if (wchar_t** const wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
@@ -46,11 +46,12 @@ Utf8Arguments::Utf8Arguments([[maybe_unused]] int argc, char** argv) {
     }
     LocalFree(wide);
   }
-#else
-  arguments_.assign(argv, argv + argc);
 #endif
   if (arguments_.empty()) {
-    arguments_.emplace_back(argv[0] != nullptr ? argv[0] : "");
+    arguments_.assign(argv, argv + argc);
+  }
+  if (arguments_.empty()) {
+    arguments_.emplace_back(); // a program started without even its name
   }
   for (std::string& argument : arguments_) {
     pointers_.push_back(argument.data());

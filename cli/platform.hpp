@@ -16,7 +16,7 @@ public:
   Utf8Arguments(const Utf8Arguments&) = delete;
   Utf8Arguments& operator=(const Utf8Arguments&) = delete;
 
-  // Returns the number of arguments, the program's name included.
+  // Returns the number of arguments, the program's name included: at least 1.
   [[nodiscard]] int Count() const noexcept { return static_cast<int>(arguments_.size()); }
   // Returns the arguments as main() takes them, followed by a null pointer; valid as long as this
   // object.
