@@ -3,15 +3,9 @@
 
 #include "codec/gap_carriers.hpp"
 #include "codec/windows1252.hpp"
-#include "window/form1_actions.hpp"
 
 #include <algorithm>
 #include <cstdio>
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define QUILLMERE_HAVE_SSE2 1
-#endif
 
 namespace quillmere::cli {
 namespace {
@@ -34,6 +28,8 @@ MessageHider::MessageHider(std::u16string_view message)
     : bits_(MessageToBits(message)), replaced_(CountUnencodable(message)) {}
 
 void MessageHider::HideIn(std::span<char16_t> piece) noexcept {
+  // No-break spaces already in a cover would otherwise read as 1 bits between or after the
+  // message's own.
   const std::u16string_view bits = std::u16string_view(bits_).substr(next_);
   const std::size_t gaps = MakeGapsPlain(piece);
   EmbedBitsInPlace(piece, bits);
@@ -45,26 +41,6 @@ std::size_t CountGaps(std::u16string_view text) noexcept {
          static_cast<std::size_t>(std::count(text.begin(), text.end(), kNoBreakSpace));
 }
 
-std::size_t MakeGapsPlain(std::span<char16_t> text) noexcept {
-  // No-break spaces already in a cover would otherwise read as 1 bits between or after the
-  // message's own. Eight characters at a time where the processor allows it.
-  std::size_t i = 0;
-#if QUILLMERE_HAVE_SSE2
-  const __m128i noBreak = _mm_set1_epi16(static_cast<short>(kNoBreakSpace));
-  const __m128i flip = _mm_set1_epi16(static_cast<short>(kNoBreakSpace ^ kSpace));
-  for (; i + 8 <= text.size(); i += 8) {
-    auto* const block = reinterpret_cast<__m128i*>(text.data() + i);
-    const __m128i chars = _mm_loadu_si128(block);
-    const __m128i found = _mm_cmpeq_epi16(chars, noBreak);
-    _mm_storeu_si128(block, _mm_xor_si128(chars, _mm_and_si128(found, flip)));
-  }
-#endif
-  for (; i < text.size(); ++i) {
-    text[i] = text[i] == kNoBreakSpace ? kSpace : text[i];
-  }
-  return Capacity({text.data(), text.size()});
-}
-
 HideReport HideInPlace(std::u16string& cover, std::u16string_view message, bool truncate) {
   MessageHider hider(message);
   const HideReport report{hider.GapsNeeded(), CountGaps(cover), hider.Replaced()};
@@ -74,7 +50,7 @@ HideReport HideInPlace(std::u16string& cover, std::u16string_view message, bool 
 }
 
 std::u16string RevealMessage(std::u16string_view stego) {
-  return std::u16string(TextBoxContent(BitsToMessage(ExtractBits(stego))));
+  return std::u16string(CutAtNul(BitsToMessage(ExtractBits(stego))));
 }
 
 CoverCapacity MeasureCapacity(std::u16string_view cover) {
@@ -138,7 +114,7 @@ void RunReveal(const RevealOptions& options) {
     Print(std::string(bits.begin(), bits.end()) + "\n");
   } else {
     message += BitsToMessage(bits);
-    Print(EncodeText(TextBoxContent(message), options.encoding));
+    Print(EncodeText(CutAtNul(message), options.encoding));
   }
 }
 

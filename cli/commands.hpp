@@ -44,9 +44,6 @@ private:
 // Returns the gaps of `text` as hide uses them: its spaces, plain or no-break.
 std::size_t CountGaps(std::u16string_view text) noexcept;
 
-// Makes every U+00A0 of `text` a U+0020 and returns the number of U+0020 then in it.
-std::size_t MakeGapsPlain(std::span<char16_t> text) noexcept;
-
 // Makes every U+00A0 of `cover` a U+0020, then hides `message` in its spaces as the window does.
 // When the message needs more gaps than the cover has, throws ToolError naming both numbers and
 // leaves `cover` unchanged, unless `truncate` is set: then the bits beyond the last gap are

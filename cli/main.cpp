@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "commands.hpp"
+#include "platform.hpp"
 #include "text_files.hpp"
 
 #include <quillmere/version.hpp>
@@ -95,6 +96,8 @@ void PrintWarning(std::string_view line) {
 
 int main(int argc, char** argv) {
   namespace cli = quillmere::cli;
+  cli::Utf8Arguments arguments(argc, argv);
+  cli::PrepareStandardStreams();
   CLI::App app{
       "Hides a message in the spaces of a text: an ordinary space is bit 0, a\n"
       "no-break space bit 1, eight bits per Windows-1252 character. FILE arguments\n"
@@ -158,7 +161,7 @@ int main(int argc, char** argv) {
   app.footer("Exit status: 0 done, 1 failed (nothing written), 2 command-line mistake.");
 
   try {
-    app.parse(argc, argv);
+    app.parse(arguments.Count(), arguments.Values());
   } catch (const CLI::Success& done) {
     return app.exit(done);
   } catch (const CLI::ParseError& error) {

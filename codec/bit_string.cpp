@@ -35,4 +35,8 @@ std::u16string BitsToMessage(std::u16string_view bits) {
   return message;
 }
 
+std::u16string_view CutAtNul(std::u16string_view text) noexcept {
+  return text.substr(0, text.find(u'\0'));
+}
+
 } // namespace quillmere

@@ -21,4 +21,9 @@ BitString MessageToBits(std::u16string_view message);
 // fewer than eight bits is filled up with 0 at its low end. A group of eight 0 bits gives U+0000.
 std::u16string BitsToMessage(std::u16string_view bits);
 
+// Returns `text` up to, not including, its first U+0000, where a text ends: a message read back
+// with BitsToMessage ends at the first group of eight 0 bits, as a text box shows it. A text
+// without U+0000 is returned whole.
+std::u16string_view CutAtNul(std::u16string_view text) noexcept;
+
 } // namespace quillmere

@@ -76,5 +76,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     expected.resize(capacity, u'0');
     Check(extracted == expected);
   }
+
+  // Making the gaps plain turns exactly the no-break spaces into spaces and counts every carrier;
+  // a message hidden afterwards reads back whole as far as it fits.
+  std::u16string plain = stego;
+  Check(MakeGapsPlain(plain) == extracted.size());
+  for (std::size_t i = 0; i < stego.size(); ++i) {
+    Check(plain[i] == (stego[i] == kNoBreakSpace ? kSpace : stego[i]));
+  }
+  std::u16string expected = bits.substr(0, std::min(bits.size(), extracted.size()));
+  std::replace(expected.begin(), expected.end(), u'x', u'0');
+  expected.resize(extracted.size(), u'0');
+  Check(ExtractBits(EmbedBits(plain, bits)) == expected);
+
+  // A revealed message ends just before its first U+0000, or is whole without one.
+  const std::u16string message = BitsToMessage(extracted);
+  const std::u16string_view kept = CutAtNul(message);
+  Check(message.starts_with(kept) && kept.find(u'\0') == std::u16string_view::npos);
+  Check(kept.size() == message.size() || message[kept.size()] == u'\0');
   return 0;
 }

@@ -55,10 +55,6 @@ std::u16string TitleFor(std::u16string_view bits) {
   return title;
 }
 
-std::u16string_view TextBoxContent(std::u16string_view text) noexcept {
-  return text.substr(0, text.find(u'\0'));
-}
-
 void CheckAccessCode(Form1Operations& window) {
   if (window.ReadText(TextBox::Text3) == AccessCode) {
     window.EnableButton(Button::Command2);
@@ -124,7 +120,7 @@ std::u16string Form1State::ReadText(TextBox box) const {
 }
 
 void Form1State::ReplaceText(TextBox box, std::u16string_view text) {
-  BoxOf(*this, box) = TextBoxContent(text);
+  BoxOf(*this, box) = CutAtNul(text);
 }
 
 void Form1State::SetTitle(std::u16string_view newTitle) {

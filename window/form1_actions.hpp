@@ -52,9 +52,6 @@ inline constexpr std::size_t MaxTitleLength = 1'000'000;
 // otherwise its first MaxTitleLength characters followed by "…".
 std::u16string TitleFor(std::u16string_view bits);
 
-// Returns `text` as a text box keeps it: up to, not including, its first U+0000.
-std::u16string_view TextBoxContent(std::u16string_view text) noexcept;
-
 // What the actions need of a window. The Qt window and Form1State both implement it.
 class Form1Operations {
 public:

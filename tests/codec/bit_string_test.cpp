@@ -89,5 +89,24 @@ TEST(MessageToBits, LengthIsEightPerCharacterForAnyText) {
   EXPECT_EQ(BitsToMessage(MessageToBits(message)).size(), message.size());
 }
 
+TEST(CutAtNul, TextEndsAtItsFirstNulOnly) {
+  struct Case {
+    std::u16string_view text;
+    std::u16string_view kept;
+  };
+  const Case cases[] = {
+      {u""sv, u""sv},
+      {u"abc"sv, u"abc"sv},
+      {u"abc\0\0\0"sv, u"abc"sv},               // a message followed by the 0 bits of unused gaps
+      {u"\0abc"sv, u""sv},                      // nothing before the first U+0000
+      {u"ab\0cd\0"sv, u"ab"sv},                 // the first one counts, not the last
+      {u"\u00A0\u0001\0"sv, u"\u00A0\u0001"sv}, // other low characters do not end it
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CutAtNul(c.text), c.kept) << c.text.size();
+  }
+  EXPECT_EQ(CutAtNul(BitsToMessage(u"0110000100000000011000100")), u"a");
+}
+
 } // namespace
 } // namespace quillmere

@@ -49,8 +49,8 @@ TEST(StoredCoverTexts, HaveTheirShapeAndCarryTheirSampleMessages) {
   EXPECT_EQ(std::count(startup.begin(), startup.end(), u'\n'), 8);
   EXPECT_TRUE(WithOrdinarySpaces(startup).ends_with(u"Ruder \r\nläuft. \r\n"));
   EXPECT_NE(StartupMessage, SampleMessage);
-  EXPECT_EQ(TextBoxContent(BitsToMessage(ExtractBits(startup))), StartupMessage);
-  EXPECT_EQ(TextBoxContent(BitsToMessage(ExtractBits(sample))), SampleMessage);
+  EXPECT_EQ(CutAtNul(BitsToMessage(ExtractBits(startup))), StartupMessage);
+  EXPECT_EQ(CutAtNul(BitsToMessage(ExtractBits(sample))), SampleMessage);
 
   std::u16string words = WithOrdinarySpaces(startup);
   for (std::size_t at = words.find(u"\r\n"); at != std::u16string::npos; at = words.find(u"\r\n")) {

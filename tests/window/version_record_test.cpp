@@ -24,7 +24,8 @@ TEST(VersionRecord, WindowsResourceCarriesTheProjectVersion) {
            "FILEVERSION 1,0,0,0", "PRODUCTVERSION 1,0,0,0", "VALUE \"FileVersion\", \"1.00\"",
            "VALUE \"ProductVersion\", \"1.00\"", "VALUE \"ProductName\", \"quillmere\"",
            "VALUE \"InternalName\", \"quillmere\"", "VALUE \"OriginalFilename\", \"quillmere.exe\"",
-           "VALUE \"CompanyName\"", "BLOCK \"040704B0\"", "VALUE \"Translation\", 0x0407, 1200"}) {
+           "VALUE \"CompanyName\"", "BLOCK \"040704B0\"", "VALUE \"Translation\", 0x0407, 1200",
+           "#pragma code_page(65001)"}) {
     EXPECT_NE(rc.find(expected), std::string::npos) << expected;
   }
   EXPECT_EQ(rc.find('@'), std::string::npos) << "a placeholder was left";
