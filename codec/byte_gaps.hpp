@@ -1,0 +1,149 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+
+// The gaps of an encoded text, counted, written and read on its bytes a piece at a time, without a
+// UTF-16 copy of the text. In UTF-8 a gap is the byte 20 (bit 0) or the pair C2 A0 (bit 1); in
+// Windows-1252 it is the byte 20 or A0. Every other byte is copied as it is. The results equal
+// those of decoding the whole text, making its no-break spaces plain, EmbedBits or ExtractBits on
+// it, and encoding it again. A piece may end anywhere, also between C2 and A0.
+namespace quillmere {
+
+// The character codings of texts on bytes.
+enum class TextEncoding { Utf8, Windows1252 };
+
+// The bits of a message, eight per Windows-1252 code, most significant first, handed out one at a
+// time as the gaps need them.
+class MessageBitCursor {
+public:
+  explicit MessageBitCursor(std::string codes) noexcept : codes_(std::move(codes)) {}
+
+  // Returns the next bit, or 0 once every bit was handed out.
+  unsigned Next() noexcept {
+    if (next_ >= Size()) {
+      return 0;
+    }
+    const auto code = static_cast<unsigned char>(codes_[static_cast<std::size_t>(next_ / 8)]);
+    const unsigned bit = (code >> (7 - next_ % 8)) & 1U;
+    ++next_;
+    return bit;
+  }
+
+  // Returns true once every bit was handed out.
+  [[nodiscard]] bool Done() const noexcept { return next_ >= Size(); }
+  // Returns the number of bits handed out so far.
+  [[nodiscard]] std::uint64_t Position() const noexcept { return next_; }
+  // Returns the number of bits: eight per code.
+  [[nodiscard]] std::uint64_t Size() const noexcept { return std::uint64_t{codes_.size()} * 8; }
+
+private:
+  std::string codes_;
+  std::uint64_t next_ = 0;
+};
+
+// Counts the gaps of a text fed in consecutive pieces.
+class GapCounter {
+public:
+  explicit GapCounter(TextEncoding encoding) noexcept : encoding_(encoding) {}
+
+  // Counts the gaps of the next piece.
+  void Count(std::string_view piece) noexcept;
+
+  // Returns the plain spaces counted so far.
+  [[nodiscard]] std::uint64_t Spaces() const noexcept { return spaces_; }
+  // Returns the no-break spaces counted so far.
+  [[nodiscard]] std::uint64_t NoBreakSpaces() const noexcept { return noBreakSpaces_; }
+  // Returns all gaps counted so far: what hide can fill once the no-break spaces are plain.
+  [[nodiscard]] std::uint64_t Gaps() const noexcept { return spaces_ + noBreakSpaces_; }
+
+private:
+  TextEncoding encoding_;
+  bool afterC2_ = false; // the last piece ended in the byte C2
+  std::uint64_t spaces_ = 0;
+  std::uint64_t noBreakSpaces_ = 0;
+};
+
+// Hides a message in a text fed in consecutive pieces, as hide does on the whole text: gap n takes
+// bit n of the message (a no-break space for 1), and every gap after the last bit is a plain space,
+// also where the cover held a no-break space.
+class GapHider {
+public:
+  // `codes` are the message's Windows-1252 codes (see MessageCodesFromUtf8).
+  GapHider(TextEncoding encoding, std::string codes) noexcept
+      : encoding_(encoding), bits_(std::move(codes)) {}
+
+  // Returns the room Hide needs for a piece of `size` bytes: a plain space may grow to C2 A0, and a
+  // byte held back from the last piece may come first.
+  static constexpr std::size_t OutputRoom(std::size_t size) noexcept { return 2 * size + 1; }
+
+  // Writes the bytes of `piece` with the message's next bits hidden to `out`, which has room for
+  // OutputRoom(piece.size()) bytes, and returns how many it wrote. In UTF-8 a piece that ends in C2
+  // keeps that byte back until the next piece or Finish shows whether it starts a no-break space.
+  std::size_t Hide(std::string_view piece, char* out) noexcept;
+
+  // Hides the next bits in the Windows-1252 `piece` itself, whose length never changes. Only for a
+  // hider made for Windows-1252.
+  void HideInPlace(std::span<char> piece) noexcept;
+
+  // Writes to `out` what Hide kept back after the last piece (at most one byte) and returns its
+  // length.
+  std::size_t Finish(char* out) noexcept;
+
+  // Returns the message bits written into gaps so far.
+  [[nodiscard]] std::uint64_t BitsHidden() const noexcept { return bits_.Position(); }
+  // Returns the gaps the message needs: eight per code.
+  [[nodiscard]] std::uint64_t BitsNeeded() const noexcept { return bits_.Size(); }
+
+private:
+  TextEncoding encoding_;
+  MessageBitCursor bits_;
+  bool heldC2_ = false;
+};
+
+// Reads the message hidden in a text fed in consecutive pieces: the gaps' bits in groups of eight,
+// each the Windows-1252 code of one character, up to the first group of eight 0 bits.
+class MessageReader {
+public:
+  explicit MessageReader(TextEncoding encoding) noexcept : encoding_(encoding) {}
+
+  // Reads the gaps of the next piece; does nothing once the message is complete.
+  void Read(std::string_view piece);
+
+  // Ends the text: the bits of a last group of fewer than eight are the top of one more code, which
+  // ends the message when it is 0.
+  void Finish();
+
+  // Returns true once a group of eight 0 bits ended the message: later gaps do not matter.
+  [[nodiscard]] bool Complete() const noexcept { return complete_; }
+  // Returns the codes read so far; none of them is 0.
+  [[nodiscard]] const std::string& Codes() const noexcept { return codes_; }
+
+private:
+  TextEncoding encoding_;
+  bool afterC2_ = false;
+  bool complete_ = false;
+  unsigned code_ = 0;     // the bits of the group being read
+  unsigned codeBits_ = 0; // how many
+  std::string codes_;
+};
+
+// Reads the bit of every gap of a text fed in consecutive pieces, as ExtractBits does.
+class BitReader {
+public:
+  explicit BitReader(TextEncoding encoding) noexcept : encoding_(encoding) {}
+
+  // Appends to `bits` one character per gap of `piece`: '0' for a plain space, '1' for a no-break
+  // space.
+  void Read(std::string_view piece, std::string& bits);
+
+private:
+  TextEncoding encoding_;
+  bool afterC2_ = false;
+};
+
+} // namespace quillmere
