@@ -1,5 +1,7 @@
 #pragma once
 
+#include "utf8_bytes.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -46,13 +48,23 @@ private:
   std::uint64_t next_ = 0;
 };
 
-// Counts the gaps of a text fed in consecutive pieces.
-class GapCounter {
+// Checks a text fed in consecutive pieces and counts its gaps. UTF-8 must be valid (see
+// utf8_bytes.hpp); a character may be split between pieces, and blocks of ASCII are passed over 64
+// bytes at a time. Any bytes are valid Windows-1252.
+class TextScanner {
 public:
-  explicit GapCounter(TextEncoding encoding) noexcept : encoding_(encoding) {}
+  explicit TextScanner(TextEncoding encoding) noexcept : encoding_(encoding) {}
 
-  // Counts the gaps of the next piece.
-  void Count(std::string_view piece) noexcept;
+  // Scans the next piece. Returns false once the text is known to be invalid; later pieces are
+  // then not looked at, and the counts are of no use.
+  bool Scan(std::string_view piece) noexcept;
+
+  // Ends the text. Returns false when it is invalid, also when it ends inside a character.
+  bool Finish() noexcept;
+
+  // Returns the offset in the whole text of its first byte that is not valid UTF-8 (the start of
+  // the first invalid or unfinished character), or kNoOffset while none is known.
+  [[nodiscard]] std::uint64_t InvalidOffset() const noexcept { return invalid_; }
 
   // Returns the plain spaces counted so far.
   [[nodiscard]] std::uint64_t Spaces() const noexcept { return spaces_; }
@@ -63,9 +75,13 @@ public:
 
 private:
   TextEncoding encoding_;
-  bool afterC2_ = false; // the last piece ended in the byte C2
+  std::uint64_t scanned_ = 0; // bytes of the pieces before the current one
+  std::uint64_t invalid_ = kNoOffset;
   std::uint64_t spaces_ = 0;
   std::uint64_t noBreakSpaces_ = 0;
+  bool afterC2_ = false;       // the last piece ended in the byte C2
+  unsigned char held_[4] = {}; // the start of a character that the last piece cut short
+  std::size_t heldCount_ = 0;
 };
 
 // Hides a message in a text fed in consecutive pieces, as hide does on the whole text: gap n takes

@@ -1,56 +1,10 @@
 #include "utf8_bytes.hpp"
 
-#include "block_masks.hpp"
+#include "byte_gaps.hpp"
 #include "windows1252.hpp"
-
-#include <algorithm>
-#include <bit>
-#include <cstring>
 
 namespace quillmere {
 namespace {
-
-using block_masks::kBlockBytes;
-
-// Where CheckRun stopped: at the end of the run, or at a character that is invalid or cut short.
-struct RunEnd {
-  std::size_t position = 0;
-  int length = 1; // what Utf8SequenceLength gave for the character at `position`
-};
-
-// Checks the characters of `bytes` from `start` on. Blocks of 64 bytes without a byte above ASCII
-// are passed over at once; in the others, the mask of such bytes leads to each character outside
-// ASCII, and the bytes it covers are taken off the mask.
-RunEnd CheckRun(const unsigned char* bytes, std::size_t size, std::size_t start) noexcept {
-  std::size_t next = start; // first byte not yet known to be part of a valid character
-  std::size_t block = start;
-  for (; block + kBlockBytes <= size; block += kBlockBytes) {
-    std::uint64_t high = block_masks::HighMask(block_masks::LoadBlock(bytes + block));
-    // The character that ended the last block may reach up to three bytes into this one.
-    high &= ~std::uint64_t{0} << (next - block);
-    while (high != 0) {
-      const std::size_t at = block + static_cast<std::size_t>(std::countr_zero(high));
-      const int length = Utf8SequenceLength(bytes + at, size - at);
-      if (length <= 0) {
-        return {at, length};
-      }
-      next = at + static_cast<std::size_t>(length);
-      if (next - block >= kBlockBytes) {
-        break;
-      }
-      high &= ~std::uint64_t{0} << (next - block);
-    }
-    next = std::max(next, block + kBlockBytes);
-  }
-  while (next < size) {
-    const int length = bytes[next] < 0x80 ? 1 : Utf8SequenceLength(bytes + next, size - next);
-    if (length <= 0) {
-      return {next, length};
-    }
-    next += static_cast<std::size_t>(length);
-  }
-  return {size, 1};
-}
 
 // Returns the Windows-1252 code of the character `codePoint`, counting it in `replaced` when it
 // has none.
@@ -64,54 +18,11 @@ unsigned char CodeOf(std::uint32_t codePoint, std::size_t& replaced) {
 
 } // namespace
 
-bool Utf8Validator::Check(std::string_view piece) noexcept {
-  if (invalid_ != kNoOffset) {
-    return false;
-  }
-  const auto* const bytes = reinterpret_cast<const unsigned char*>(piece.data());
-  std::size_t start = 0;
-  if (heldCount_ > 0) {
-    // Finish the character the last piece cut short; the whole of it is checked at once.
-    const std::size_t take = std::min(sizeof held_ - heldCount_, piece.size());
-    std::memcpy(held_ + heldCount_, bytes, take);
-    const int length = Utf8SequenceLength(held_, heldCount_ + take);
-    if (length == 0) {
-      invalid_ = checked_ - heldCount_;
-      return false;
-    }
-    if (length == kUtf8Truncated) { // the piece is shorter than what the character still needs
-      heldCount_ += take;
-      checked_ += piece.size();
-      return true;
-    }
-    start = static_cast<std::size_t>(length) - heldCount_;
-    heldCount_ = 0;
-  }
-  const RunEnd end = CheckRun(bytes, piece.size(), start);
-  if (end.length == 0) {
-    invalid_ = checked_ + end.position;
-    return false;
-  }
-  if (end.length == kUtf8Truncated) {
-    heldCount_ = piece.size() - end.position;
-    std::memcpy(held_, bytes + end.position, heldCount_);
-  }
-  checked_ += piece.size();
-  return true;
-}
-
-bool Utf8Validator::Finish() noexcept {
-  if (invalid_ == kNoOffset && heldCount_ > 0) {
-    invalid_ = checked_ - heldCount_;
-  }
-  return invalid_ == kNoOffset;
-}
-
 std::uint64_t FindInvalidUtf8(std::string_view bytes) noexcept {
-  Utf8Validator validator;
-  validator.Check(bytes);
-  validator.Finish();
-  return validator.InvalidOffset();
+  TextScanner scanner(TextEncoding::Utf8);
+  scanner.Scan(bytes);
+  scanner.Finish();
+  return scanner.InvalidOffset();
 }
 
 MessageCodes MessageCodesFromUtf8(std::string_view utf8) {

@@ -61,29 +61,8 @@ inline int Utf8SequenceLength(const unsigned char* bytes, std::size_t available)
   return length;
 }
 
-// Checks that a text is valid UTF-8, fed in consecutive pieces of any size: a character may be
-// split between pieces. Blocks of ASCII are passed over 64 bytes at a time.
-class Utf8Validator {
-public:
-  // Checks the next piece. Returns false once the text is known to be invalid; later pieces are
-  // then not looked at.
-  bool Check(std::string_view piece) noexcept;
-
-  // Ends the text. Returns false when it is invalid, also when it ends inside a character.
-  bool Finish() noexcept;
-
-  // Returns the offset in the whole text of its first byte that is not valid UTF-8 (the start of
-  // the first invalid or unfinished character), or kNoOffset while none is known.
-  [[nodiscard]] std::uint64_t InvalidOffset() const noexcept { return invalid_; }
-
-private:
-  std::uint64_t checked_ = 0; // bytes of the pieces before the current one
-  std::uint64_t invalid_ = kNoOffset;
-  unsigned char held_[4] = {}; // the start of a character that the last piece cut short
-  std::size_t heldCount_ = 0;
-};
-
-// Returns the offset of the first byte of `bytes` that is not valid UTF-8, or kNoOffset.
+// Returns the offset of the first byte of `bytes` that is not valid UTF-8 (the start of the first
+// invalid or unfinished character), or kNoOffset. TextScanner finds it in a text read in pieces.
 std::uint64_t FindInvalidUtf8(std::string_view bytes) noexcept;
 
 // A message as the Windows-1252 codes of its characters, one byte per character.

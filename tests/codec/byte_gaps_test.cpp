@@ -82,10 +82,9 @@ PiecewiseResult RunInPieces(std::string_view text, TextEncoding encoding, const 
                             const std::vector<std::size_t>& ends) {
   PiecewiseResult result;
   GapHider hider(encoding, codes);
-  GapCounter counter(encoding);
+  TextScanner scanner(encoding);
   MessageReader reader(encoding);
   BitReader bitReader(encoding);
-  Utf8Validator validator;
   // Room beyond OutputRoom is filled with a mark that Hide must leave alone.
   constexpr std::size_t kGuard = 32;
   std::size_t start = 0;
@@ -96,19 +95,18 @@ PiecewiseResult RunInPieces(std::string_view text, TextEncoding encoding, const 
     EXPECT_LE(written, GapHider::OutputRoom(piece.size()));
     EXPECT_EQ(out.substr(GapHider::OutputRoom(piece.size())), std::string(kGuard, '#'));
     result.hidden.append(out, 0, written);
-    counter.Count(piece);
+    scanner.Scan(piece);
     reader.Read(piece);
     bitReader.Read(piece, result.bits);
-    validator.Check(piece);
     start = end;
   }
   char last[1];
   result.hidden.append(last, hider.Finish(last));
   reader.Finish();
-  validator.Finish();
+  scanner.Finish();
   result.revealed = CharactersOf(reader.Codes());
-  result.gaps = counter.Gaps();
-  result.invalidOffset = validator.InvalidOffset();
+  result.gaps = scanner.Gaps();
+  result.invalidOffset = scanner.InvalidOffset();
   return result;
 }
 
@@ -269,7 +267,7 @@ TEST(ByteGaps, EverySpaceGrowingToTwoBytesFitsTheOutputRoom) {
 }
 
 // Invalid UTF-8, reported at the same byte as utfcpp's find_invalid reports it on the whole text.
-TEST(Utf8Validator, FirstBadByteIsFoundWhereverThePiecesEnd) {
+TEST(TextScanner, FirstBadByteIsFoundWhereverThePiecesEnd) {
   const std::string_view bad[] = {"\x80",
                                   "\xBF",
                                   "\xC0\x80",
@@ -324,7 +322,7 @@ TEST(Utf8Validator, FirstBadByteIsFoundWhereverThePiecesEnd) {
   }
 }
 
-TEST(Utf8Validator, BadByteRightAfterA64KiBPieceIsReportedThere) {
+TEST(TextScanner, BadByteRightAfterA64KiBPieceIsReportedThere) {
   // A stray continuation byte at 65536 after a two-byte character that ends the first 64 KiB.
   std::string text(65534, 'a');
   text += "\xC3\xA4\x80 rest";
