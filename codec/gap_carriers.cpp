@@ -122,8 +122,6 @@ std::u16string EmbedBits(std::u16string_view cover, std::u16string_view bits) {
   return result;
 }
 
-std::size_t Capacity(std::u16string_view cover) noexcept {
-  return CountCarriers(cover, true);
-}
+std::size_t Capacity(std::u16string_view cover) noexcept { return CountCarriers(cover, true); }
 
 } // namespace quillmere
