@@ -44,7 +44,7 @@ std::string Prose() {
     prose += content.str();
   }
   if (prose.empty()) {
-    const char* const words[] = {"Das",  "war",    "heute", "ein",    "ganz", "Tag.",
+    const char* const words[] = {"Das",  "war",    "heute", "ein",    "ganz",   "Tag.",
                                  "Ende", "läuft",  "Größe", "dafür",  "Ruder,", "schön",
                                  "aber", "wieder", "alles", "Straße", "über"};
     std::mt19937 random(7);
@@ -141,10 +141,10 @@ void Hide(benchmark::State& state) {
   for (auto _ : state) {
     quillmere::GapHider hider(encoding, message);
     InPieces(cover, [&](std::string_view piece) {
-      benchmark::DoNotOptimize(hider.Hide(piece, out.data()));
+      benchmark::DoNotOptimize(hider.Hide(piece, out.data()).data());
       benchmark::ClobberMemory();
     });
-    benchmark::DoNotOptimize(hider.Finish(out.data()));
+    benchmark::DoNotOptimize(hider.Finish().data());
   }
   Finish(state, cover.size());
 }
@@ -156,10 +156,9 @@ void Reveal(benchmark::State& state) {
   std::string stego;
   quillmere::GapHider hider(encoding, message);
   std::vector<char> out(quillmere::GapHider::OutputRoom(kPieceBytes));
-  InPieces(Cover(encoding), [&](std::string_view piece) {
-    stego.append(out.data(), hider.Hide(piece, out.data()));
-  });
-  stego.append(out.data(), hider.Finish(out.data()));
+  InPieces(Cover(encoding),
+           [&](std::string_view piece) { stego += hider.Hide(piece, out.data()); });
+  stego += hider.Finish();
   for (auto _ : state) {
     quillmere::TextScanner scanner(encoding);
     quillmere::MessageReader reader(encoding);

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -37,13 +38,13 @@ std::FILE* Open(const std::string& path, const char* mode) {
 
 // Calls work(piece) for consecutive pieces of the open `file`.
 template <typename Work>
-void ForEachPiece(std::FILE* file, std::vector<char>& buffer, Work work) {
+void ForEachPiece(std::FILE* file, char* buffer, Work work) {
   for (;;) {
-    const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
+    const std::size_t got = std::fread(buffer, 1, kPieceBytes, file);
     if (got > 0) {
-      work(std::string_view(buffer.data(), got));
+      work(std::string_view(buffer, got));
     }
-    if (got < buffer.size()) {
+    if (got < kPieceBytes) {
       if (std::ferror(file) != 0) {
         Fail("read error");
       }
@@ -52,18 +53,19 @@ void ForEachPiece(std::FILE* file, std::vector<char>& buffer, Work work) {
   }
 }
 
-void Write(std::FILE* file, const char* bytes, std::size_t size) {
-  if (std::fwrite(bytes, 1, size, file) != size) {
+void Write(std::FILE* file, std::string_view bytes) {
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
     Fail("write error");
   }
 }
 
 int Hide(const std::string& messagePath, const std::string& coverPath,
          const std::string& outputPath, TextEncoding encoding) {
-  std::vector<char> in(kPieceBytes);
+  // Buffers left uninitialised: filling them with zeros would cost a pass over memory.
+  const auto in = std::make_unique_for_overwrite<char[]>(kPieceBytes);
   std::string message;
   std::FILE* const messageFile = Open(messagePath, "rb");
-  ForEachPiece(messageFile, in, [&](std::string_view piece) { message += piece; });
+  ForEachPiece(messageFile, in.get(), [&](std::string_view piece) { message += piece; });
   std::fclose(messageFile);
   if (encoding == TextEncoding::Utf8) {
     quillmere::MessageCodes codes = quillmere::MessageCodesFromUtf8(message);
@@ -88,16 +90,16 @@ int Hide(const std::string& messagePath, const std::string& coverPath,
            " gaps, but the cover has only " + std::to_string(scanner.Gaps()));
     }
   };
-  std::vector<char> out(quillmere::GapHider::OutputRoom(kPieceBytes));
+  const auto out =
+      std::make_unique_for_overwrite<char[]>(quillmere::GapHider::OutputRoom(kPieceBytes));
   if (outputPath == "-") {
     // Standard output cannot take back what was written: the cover is checked first.
-    ForEachPiece(cover, in, [&](std::string_view piece) { check(scanner.Scan(piece)); });
+    ForEachPiece(cover, in.get(), [&](std::string_view piece) { check(scanner.Scan(piece)); });
     check(scanner.Finish());
     checkFits();
     std::rewind(cover);
-    ForEachPiece(cover, in, [&](std::string_view piece) {
-      Write(stdout, out.data(), hider.Hide(piece, out.data()));
-    });
+    ForEachPiece(cover, in.get(),
+                 [&](std::string_view piece) { Write(stdout, hider.Hide(piece, out.get())); });
   } else {
     // A file is written as the cover is read, and removed when the cover turns out bad.
     struct Output {
@@ -110,28 +112,28 @@ int Hide(const std::string& messagePath, const std::string& coverPath,
         }
       }
     } output{outputPath, Open(outputPath, "wb")};
-    ForEachPiece(cover, in, [&](std::string_view piece) {
+    ForEachPiece(cover, in.get(), [&](std::string_view piece) {
       check(scanner.Scan(piece));
-      Write(output.file, out.data(), hider.Hide(piece, out.data()));
+      Write(output.file, hider.Hide(piece, out.get()));
     });
     check(scanner.Finish());
     checkFits();
-    Write(output.file, out.data(), hider.Finish(out.data()));
+    Write(output.file, hider.Finish());
     if (std::fclose(std::exchange(output.file, nullptr)) != 0) {
       Fail("write error");
     }
   }
   std::fclose(cover);
-  Write(stdout, out.data(), outputPath == "-" ? hider.Finish(out.data()) : 0);
+  Write(stdout, outputPath == "-" ? hider.Finish() : std::string_view());
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 int Reveal(const std::string& stegoPath, TextEncoding encoding) {
-  std::vector<char> in(kPieceBytes);
+  const auto in = std::make_unique_for_overwrite<char[]>(kPieceBytes);
   std::FILE* const stego = Open(stegoPath, "rb");
   quillmere::TextScanner scanner(encoding);
   quillmere::MessageReader reader(encoding);
-  ForEachPiece(stego, in, [&](std::string_view piece) {
+  ForEachPiece(stego, in.get(), [&](std::string_view piece) {
     if (!scanner.Scan(piece)) {
       Fail(stegoPath + ": not valid UTF-8 at byte offset " +
            std::to_string(scanner.InvalidOffset()));
@@ -149,7 +151,7 @@ int Reveal(const std::string& stegoPath, TextEncoding encoding) {
   } else {
     message = reader.Codes();
   }
-  Write(stdout, message.data(), message.size());
+  Write(stdout, message);
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 namespace quillmere {
 namespace {
@@ -97,13 +98,13 @@ char* CopyRun(const unsigned char* from, std::size_t length, const unsigned char
   return out + length;
 }
 
-// GapHider::Hide for UTF-8. The bytes between gaps are copied in runs. Once every bit is written,
-// every later gap becomes a plain space: only the no-break spaces change, and the runs between
-// them are copied whole.
-std::size_t HideUtf8(const unsigned char* in, std::size_t size, char* const outBegin,
-                     MessageBitCursor& bits, bool& heldC2) noexcept {
+// GapHider::Hide for UTF-8. The bytes between gaps are copied in runs, beginning with the first
+// change. Once every bit is written, every later gap becomes a plain space: only the no-break
+// spaces change, and the runs between them are copied whole.
+std::string_view HideUtf8(const unsigned char* in, std::size_t size, char* const outBegin,
+                          MessageBitCursor& bits, bool& heldC2) noexcept {
   if (size == 0) {
-    return 0;
+    return {};
   }
   char* out = outBegin;
   const bool afterC2 = heldC2;
@@ -132,11 +133,14 @@ std::size_t HideUtf8(const unsigned char* in, std::size_t size, char* const outB
     ForEachNoBreakSpace<true>(in, from, end, afterC2,
                               [&](std::size_t at) { writeGap(at, true, 0); });
   }
+  if (out == outBegin) { // nothing changed, and nothing was copied
+    return {reinterpret_cast<const char*>(in), end};
+  }
   if (end > from) {
     std::memcpy(out, in + from, end - from);
     out += end - from;
   }
-  return static_cast<std::size_t>(out - outBegin);
+  return {outBegin, static_cast<std::size_t>(out - outBegin)};
 }
 
 // Where CheckUtf8 stopped: at the end of the run, or at a character that is invalid or cut short.
@@ -263,15 +267,17 @@ bool TextScanner::Finish() noexcept {
   return invalid_ == kNoOffset;
 }
 
-std::size_t GapHider::Hide(std::string_view piece, char* out) noexcept {
+std::string_view GapHider::Hide(std::string_view piece, char* out) noexcept {
   if (encoding_ == TextEncoding::Utf8) {
     return HideUtf8(BytesOf(piece), piece.size(), out, bits_, heldC2_);
   }
-  if (!piece.empty()) {
-    std::memcpy(out, piece.data(), piece.size());
+  if (piece.empty() ||
+      (bits_.Done() && std::memchr(piece.data(), kNoBreakByte, piece.size()) == nullptr)) {
+    return piece;
   }
+  std::memcpy(out, piece.data(), piece.size());
   HideInPlace({out, piece.size()});
-  return piece.size();
+  return {out, piece.size()};
 }
 
 void GapHider::HideInPlace(std::span<char> piece) noexcept {
@@ -290,13 +296,8 @@ void GapHider::HideInPlace(std::span<char> piece) noexcept {
   }
 }
 
-std::size_t GapHider::Finish(char* out) noexcept {
-  if (!heldC2_) {
-    return 0;
-  }
-  heldC2_ = false;
-  out[0] = static_cast<char>(kNoBreakLead);
-  return 1;
+std::string_view GapHider::Finish() noexcept {
+  return std::exchange(heldC2_, false) ? std::string_view("\xC2", 1) : std::string_view();
 }
 
 void MessageReader::Read(std::string_view piece) {

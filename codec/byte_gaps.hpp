@@ -89,7 +89,8 @@ private:
 // also where the cover held a no-break space.
 class GapHider {
 public:
-  // `codes` are the message's Windows-1252 codes (see MessageCodesFromUtf8).
+  // `codes` are the message's Windows-1252 codes: from MessageCodesFromUtf8, or the bytes of a
+  // message in Windows-1252 as they are.
   GapHider(TextEncoding encoding, std::string codes) noexcept
       : encoding_(encoding), bits_(std::move(codes)) {}
 
@@ -97,18 +98,19 @@ public:
   // byte held back from the last piece may come first.
   static constexpr std::size_t OutputRoom(std::size_t size) noexcept { return 2 * size + 1; }
 
-  // Writes the bytes of `piece` with the message's next bits hidden to `out`, which has room for
-  // OutputRoom(piece.size()) bytes, and returns how many it wrote. In UTF-8 a piece that ends in C2
-  // keeps that byte back until the next piece or Finish shows whether it starts a no-break space.
-  std::size_t Hide(std::string_view piece, char* out) noexcept;
+  // Returns the bytes of `piece` with the message's next bits hidden: `piece` itself, or the start
+  // of it, where nothing changes (past the message, a piece without a no-break space), else bytes
+  // written to `out`, which has room for OutputRoom(piece.size()) bytes. In UTF-8 a piece that
+  // ends in C2 keeps that byte back until the next piece or Finish shows whether it starts a
+  // no-break space.
+  std::string_view Hide(std::string_view piece, char* out) noexcept;
 
   // Hides the next bits in the Windows-1252 `piece` itself, whose length never changes. Only for a
   // hider made for Windows-1252.
   void HideInPlace(std::span<char> piece) noexcept;
 
-  // Writes to `out` what Hide kept back after the last piece (at most one byte) and returns its
-  // length.
-  std::size_t Finish(char* out) noexcept;
+  // Returns what Hide kept back after the last piece: nothing or the byte C2.
+  std::string_view Finish() noexcept;
 
   // Returns the message bits written into gaps so far.
   [[nodiscard]] std::uint64_t BitsHidden() const noexcept { return bits_.Position(); }
