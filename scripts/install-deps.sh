@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
   xvfb xauth imagemagick
   libcli11-dev libutfcpp-dev fortunes-de
+  hyperfine stegsnow time python3
 )
 
 missing=()
