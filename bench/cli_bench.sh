@@ -1,19 +1,33 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Times quillmere-text hide and reveal on a 10 MB cover of German prose with a 10 KB message, next
-# to cat of the same file and to stegsnow hiding and revealing the same message in the same cover.
-# Process start is included. Uses hyperfine where installed, a plain loop otherwise.
-# Usage: bench/cli_bench.sh [path to quillmere-text]   (default build/default/cli/quillmere-text)
+# Times hide and reveal on a 10 MB cover of German prose with a 10 KB message, in UTF-8 and in
+# Windows-1252, next to cat of the same file and to stegsnow hiding and revealing the same message
+# in the same cover (stegsnow -Q -f msg cover out; stegsnow -Q out), and prints each one's ratio to
+# stegsnow. Times include process start; the table gives the best and the mean of the runs and the
+# processor time (user + system), which the other programs on a shared machine disturb least. Then
+# the peak memory (/usr/bin/time -v) of hide on a 200 MB cover. Timed are quillmere-text and, where
+# built, byte_gaps_run: the byte-level engine on files in pieces, as the tool will use it. "hide"
+# writes a file, as stegsnow does; "hide-stdout" writes to standard output, which hyperfine
+# discards, so that it shows the time without the file system's part.
+# Usage: bench/cli_bench.sh [quillmere-text] [byte_gaps_run]
+#   (defaults build/default/cli/quillmere-text and build/default/bench/byte_gaps_run)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tool=$(realpath "${1:-build/default/cli/quillmere-text}")
+engine=$(realpath -m "${2:-build/default/bench/byte_gaps_run}")
 fortunes=/usr/share/games/fortunes/de
 [ -x "$tool" ] || { echo "build quillmere-text first: $tool" >&2; exit 1; }
 [ -d "$fortunes" ] || { echo "needs the Debian package fortunes-de" >&2; exit 1; }
+command -v hyperfine >/dev/null || { echo "needs hyperfine" >&2; exit 1; }
+[ -x "$engine" ] || engine=""
+have_stegsnow=0
+command -v stegsnow >/dev/null && have_stegsnow=1
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
+
+echo "load before: $(cat /proc/loadavg)"
 
 # 10 MiB of prose; iconv drops a character cut in half at the end.
 size=$((10 * 1024 * 1024))
@@ -22,35 +36,68 @@ while [ "$(stat -c %s all.txt 2>/dev/null || echo 0)" -lt "$size" ]; do
 done
 head -c "$size" all.txt | iconv -f utf-8 -t utf-8 -c > cover.txt
 head -c 10240 "$fortunes/zitate.u8" | iconv -f utf-8 -t utf-8 -c > message.txt
-echo "cover: $(stat -c %s cover.txt) bytes, message: $(stat -c %s message.txt) bytes"
+iconv -f utf-8 -t windows-1252//TRANSLIT cover.txt > cover-1252.txt
+iconv -f utf-8 -t windows-1252//TRANSLIT message.txt > message-1252.txt
+rm all.txt
 
-"$tool" hide --message-file message.txt cover.txt -o stego.txt
-"$tool" reveal stego.txt | cmp - message.txt
-have_stegsnow=0
-if command -v stegsnow >/dev/null; then
-  have_stegsnow=1
-  stegsnow -Q -f message.txt cover.txt snow.txt
-  stegsnow -Q snow.txt | cmp - message.txt
-fi
+# Prints the table of one coding's runs: $1 the coding's name, then the JSON of hyperfine.
+report() {
+  python3 - "$1" "$2" <<'EOF'
+import json, sys
+coding, path = sys.argv[1], sys.argv[2]
+results = {r["command"]: r for r in json.load(open(path))["results"]}
+def cpu(r): return r["user"] + r["system"]
+print(f"\n{coding}: best / mean wall ms, processor ms, ratio to stegsnow (best, processor)")
+for name, r in results.items():
+    line = f"  {name:<28} {r['min']*1e3:7.1f} {r['mean']*1e3:7.1f} {cpu(r)*1e3:7.1f}"
+    action = name.split()[-1].split("-")[0]
+    snow = results.get("stegsnow " + action)
+    if snow and not name.startswith("stegsnow"):
+        line += f"   {snow['min']/r['min']:5.2f}x {cpu(snow)/cpu(r):5.2f}x"
+    print(line)
+EOF
+}
 
-names=(cat "quillmere-text hide" "quillmere-text reveal")
-commands=("cat cover.txt" "$tool hide --message-file message.txt cover.txt"
-  "$tool reveal stego.txt")
-if [ "$have_stegsnow" -eq 1 ]; then
-  names+=("stegsnow hide" "stegsnow reveal")
-  commands+=("stegsnow -Q -f message.txt cover.txt snow-out.txt" "stegsnow -Q snow.txt")
-fi
+# Times one coding: $1 its name, $2 the tool's --encoding, $3 byte_gaps_run's, $4 cover, $5 message.
+run() {
+  local coding=$1 option=$2 engineOption=$3 cover=$4 message=$5
+  "$tool" hide --encoding "$option" --message-file "$message" "$cover" -o stego.txt
+  "$tool" reveal --encoding "$option" stego.txt | cmp - "$message"
+  local args=(-n cat "cat $cover"
+    -n "quillmere-text hide" "$tool hide --encoding $option --message-file $message $cover -o out.txt"
+    -n "quillmere-text hide-stdout" "$tool hide --encoding $option --message-file $message $cover"
+    -n "quillmere-text reveal" "$tool reveal --encoding $option stego.txt")
+  if [ -n "$engine" ]; then
+    "$engine" hide "$message" "$cover" engine.txt $engineOption
+    cmp engine.txt stego.txt || { echo "byte_gaps_run hides differently" >&2; exit 1; }
+    args+=(-n "byte_gaps_run hide" "$engine hide $message $cover out.txt $engineOption"
+      -n "byte_gaps_run hide-stdout" "$engine hide $message $cover - $engineOption"
+      -n "byte_gaps_run reveal" "$engine reveal stego.txt $engineOption")
+  fi
+  if [ "$have_stegsnow" -eq 1 ]; then
+    stegsnow -Q -f "$message" "$cover" snow.txt
+    stegsnow -Q snow.txt | cmp - "$message"
+    args+=(-n "stegsnow hide" "stegsnow -Q -f $message $cover snow-out.txt"
+      -n "stegsnow reveal" "stegsnow -Q snow.txt")
+  fi
+  hyperfine -N --warmup 3 --runs 20 --export-json "$coding.json" "${args[@]}" >/dev/null
+  report "$coding" "$coding.json"
+}
 
-if command -v hyperfine >/dev/null; then
-  args=()
-  for i in "${!names[@]}"; do args+=(-n "${names[$i]}" "${commands[$i]}"); done
-  hyperfine -N --warmup 3 --runs 30 --export-markdown results.md "${args[@]}" >/dev/null
-  cat results.md
-else
-  for i in "${!names[@]}"; do
-    start=$(date +%s%N)
-    for _ in $(seq 20); do ${commands[$i]} >/dev/null; done
-    echo "${names[$i]}: $(( ($(date +%s%N) - start) / 20000000 )) ms"
-  done
-fi
-echo "MB/s = $size / 1e6 / (time in s); 300 MB/s is 35 ms for this cover."
+echo "cover: $(stat -c %s cover.txt) bytes UTF-8, $(stat -c %s cover-1252.txt) bytes Windows-1252;" \
+  "message: $(stat -c %s message.txt) bytes"
+run utf-8 utf-8 "" cover.txt message.txt
+run windows-1252 windows-1252 windows-1252 cover-1252.txt message-1252.txt
+
+# Peak memory of hide on a 200 MB cover.
+for _ in $(seq 20); do cat cover.txt; done > big.txt
+peak() {
+  /usr/bin/time -v "$@" 2>&1 >/dev/null | sed -n 's/.*Maximum resident set size (kbytes): //p'
+}
+echo
+echo "hide on a $(stat -c %s big.txt)-byte cover, peak resident memory:"
+echo "  quillmere-text   $(peak "$tool" hide --message-file message.txt big.txt -o out.txt) kB"
+[ -n "$engine" ] && echo "  byte_gaps_run    $(peak "$engine" hide message.txt big.txt out.txt) kB"
+[ "$have_stegsnow" -eq 1 ] &&
+  echo "  stegsnow         $(peak stegsnow -Q -f message.txt big.txt out.txt) kB"
+echo "load after: $(cat /proc/loadavg)"

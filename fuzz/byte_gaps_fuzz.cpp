@@ -1,0 +1,264 @@
+// Checks the byte-level gap engine on arbitrary input against plain byte loops written here, and,
+// for valid UTF-8, against the UTF-16 route of the codec. The first byte chooses the coding and
+// whether the text is taken as raw bytes or built from snippets rich in gaps and in bytes that
+// look like gaps; the second gives the message's length, and the message's codes follow; the rest
+// is the text. The pieces the text is fed in are drawn from a generator started from the input.
+#include "codec/bit_string.hpp"
+#include "codec/byte_gaps.hpp"
+#include "codec/gap_carriers.hpp"
+#include "codec/utf8_bytes.hpp"
+#include "codec/windows1252.hpp"
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using quillmere::TextEncoding;
+
+void Check(bool condition) {
+  if (!condition) {
+    std::abort();
+  }
+}
+
+std::string TextFrom(const std::uint8_t* data, std::size_t size, bool raw) {
+  static const char* const kSnippets[] = {" ",
+                                          " ",
+                                          "\xC2\xA0",
+                                          "\r\n",
+                                          "\n",
+                                          "\t",
+                                          "Wort",
+                                          "a",
+                                          "\xC3\xA4",
+                                          "\xC3\xA0",
+                                          "\xE2\x80\xA0",
+                                          "\xE2\x82\xAC",
+                                          "\xC2\xA2",
+                                          "\xF0\x9F\x98\x80",
+                                          "\xC2",
+                                          "\xA0"};
+  std::string text;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (raw || data[i] >= 0xC0) {
+      text.push_back(static_cast<char>(data[i]));
+    } else {
+      text += kSnippets[data[i] % std::size(kSnippets)];
+    }
+  }
+  return text;
+}
+
+// The offset of the first byte that is not valid UTF-8, found as utfcpp finds it: one character
+// after the other, each checked for its length, its continuation bytes and its code point.
+std::optional<std::size_t> FirstInvalid(const std::string& text, std::u16string* decoded) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<std::uint8_t>(text[i]);
+    const std::size_t length = lead < 0x80               ? 1
+                               : (lead & 0xE0U) == 0xC0U ? 2
+                               : (lead & 0xF0U) == 0xE0U ? 3
+                               : (lead & 0xF8U) == 0xF0U ? 4
+                                                         : 0;
+    if (length == 0 || i + length > text.size()) {
+      return i;
+    }
+    std::uint32_t codePoint = length == 1 ? lead : lead & (0x7FU >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<std::uint8_t>(text[i + k]);
+      if ((next & 0xC0U) != 0x80U) {
+        return i;
+      }
+      codePoint = (codePoint << 6) | (next & 0x3FU);
+    }
+    const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (codePoint < smallest[length] || codePoint > 0x10FFFF ||
+        (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+      return i;
+    }
+    if (codePoint > 0xFFFF) {
+      decoded->push_back(static_cast<char16_t>(0xD800 + ((codePoint - 0x10000) >> 10)));
+      decoded->push_back(static_cast<char16_t>(0xDC00 + ((codePoint - 0x10000) & 0x3FF)));
+    } else {
+      decoded->push_back(static_cast<char16_t>(codePoint));
+    }
+    i += length;
+  }
+  return std::nullopt;
+}
+
+std::string EncodeUtf8(std::u16string_view text) {
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00U);
+    }
+    const int length = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    const std::uint8_t leads[] = {0, 0, 0xC0, 0xE0, 0xF0};
+    bytes.push_back(static_cast<char>(length == 1 ? c : leads[length] | (c >> (6 * (length - 1)))));
+    for (int k = length - 2; k >= 0; --k) {
+      bytes.push_back(static_cast<char>(0x80U | ((c >> (6 * k)) & 0x3FU)));
+    }
+  }
+  return bytes;
+}
+
+// Hide, reveal and the bits as a plain loop over the bytes: a gap is 20, or C2 A0 in UTF-8 and A0
+// in Windows-1252.
+struct Reference {
+  std::string hidden;
+  std::string bits;
+  std::string codes;
+};
+
+Reference ReferenceRun(const std::string& text, TextEncoding encoding, const std::string& codes) {
+  Reference result;
+  const bool utf8 = encoding == TextEncoding::Utf8;
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool space = text[i] == ' ';
+    const bool noBreak = utf8 ? text[i] == '\xC2' && i + 1 < text.size() && text[i + 1] == '\xA0'
+                              : text[i] == '\xA0';
+    if (!space && !noBreak) {
+      result.hidden.push_back(text[i]);
+      continue;
+    }
+    result.bits.push_back(noBreak ? '1' : '0');
+    const bool bit = n < codes.size() * 8 &&
+                     ((static_cast<std::uint8_t>(codes[n / 8]) >> (7 - n % 8)) & 1U) != 0;
+    ++n;
+    result.hidden += !bit ? " " : utf8 ? "\xC2\xA0" : "\xA0";
+    i += utf8 && noBreak ? 1 : 0;
+  }
+  for (std::size_t group = 0; group < result.bits.size(); group += 8) {
+    unsigned code = 0;
+    for (std::size_t j = 0; j < 8; ++j) {
+      code = code << 1 |
+             static_cast<unsigned>(group + j < result.bits.size() && result.bits[group + j] == '1');
+    }
+    if (code == 0) {
+      break;
+    }
+    result.codes.push_back(static_cast<char>(code));
+  }
+  return result;
+}
+
+struct EngineRun {
+  std::string hidden;
+  std::string bits;
+  std::string codes;
+  std::uint64_t gaps = 0;
+  std::uint64_t invalid = quillmere::kNoOffset;
+};
+
+EngineRun RunEngine(const std::string& text, TextEncoding encoding, const std::string& codes,
+                    const std::vector<std::size_t>& ends) {
+  EngineRun run;
+  quillmere::GapHider hider(encoding, codes);
+  quillmere::TextScanner scanner(encoding);
+  quillmere::MessageReader reader(encoding);
+  quillmere::BitReader bitReader(encoding);
+  std::size_t start = 0;
+  for (const std::size_t end : ends) {
+    const std::string_view piece = std::string_view(text).substr(start, end - start);
+    // Exactly the room promised, so that the sanitizer sees a byte written beyond it.
+    const auto out = std::make_unique<char[]>(quillmere::GapHider::OutputRoom(piece.size()));
+    run.hidden += hider.Hide(piece, out.get());
+    scanner.Scan(piece);
+    reader.Read(piece);
+    bitReader.Read(piece, run.bits);
+    start = end;
+  }
+  run.hidden += hider.Finish();
+  reader.Finish();
+  scanner.Finish();
+  run.codes = reader.Codes();
+  run.gaps = scanner.Gaps();
+  run.invalid = scanner.InvalidOffset();
+  return run;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) {
+    return 0;
+  }
+  const TextEncoding encoding =
+      (data[0] & 1U) != 0 ? TextEncoding::Windows1252 : TextEncoding::Utf8;
+  const std::size_t messageLength = std::min<std::size_t>(data[1], size - 2);
+  const std::string codes(reinterpret_cast<const char*>(data + 2), messageLength);
+  const std::string text =
+      TextFrom(data + 2 + messageLength, size - 2 - messageLength, (data[0] & 2U) != 0);
+
+  // Pieces of 0 to 150 bytes, so that they end inside blocks, on their edges and inside
+  // characters.
+  std::uint32_t state = 2463534242U ^ static_cast<std::uint32_t>(size * 2654435761U) ^ data[0];
+  std::vector<std::size_t> ends;
+  for (std::size_t end = 0; end < text.size();) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    end = std::min(text.size(), end + state % 151);
+    ends.push_back(end);
+  }
+  ends.push_back(text.size());
+
+  // Whole or in pieces, the engine gives what the byte loops give.
+  const EngineRun whole = RunEngine(text, encoding, codes, {text.size()});
+  const EngineRun pieces = RunEngine(text, encoding, codes, ends);
+  const Reference reference = ReferenceRun(text, encoding, codes);
+  Check(whole.hidden == reference.hidden && pieces.hidden == reference.hidden);
+  Check(whole.bits == reference.bits && pieces.bits == reference.bits);
+  Check(whole.codes == reference.codes && pieces.codes == reference.codes);
+  // The scanner counts the gaps of a valid text (it stops at the first bad byte).
+  const bool valid = whole.invalid == quillmere::kNoOffset;
+  Check(!valid || (whole.gaps == reference.bits.size() && pieces.gaps == reference.bits.size()));
+
+  // Hiding keeps the gaps, and a message that fits and holds no 0 code reads back whole.
+  const EngineRun stego = RunEngine(reference.hidden, encoding, "", {reference.hidden.size()});
+  Check(stego.bits.size() == reference.bits.size());
+  Check(!valid || stego.invalid == quillmere::kNoOffset);
+  if (reference.bits.size() >= codes.size() * 8 && codes.find('\0') == std::string::npos) {
+    Check(stego.codes == codes);
+  }
+
+  if (encoding == TextEncoding::Utf8) {
+    // The first bad byte, found alike wherever the pieces end.
+    std::u16string decoded;
+    const std::optional<std::size_t> invalid = FirstInvalid(text, &decoded);
+    const std::uint64_t expected = invalid ? *invalid : quillmere::kNoOffset;
+    Check(whole.invalid == expected && pieces.invalid == expected);
+    Check(quillmere::MessageCodesFromUtf8(text).invalidOffset == expected);
+    if (!invalid) {
+      // Valid UTF-8 comes out as from the UTF-16 route: plain gaps, EmbedBits, encode.
+      std::u16string plain = decoded;
+      for (char16_t& ch : plain) {
+        ch = ch == quillmere::kNoBreakSpace ? quillmere::kSpace : ch;
+      }
+      std::u16string message;
+      for (const char code : codes) {
+        message.push_back(quillmere::Windows1252Char(static_cast<std::uint8_t>(code)));
+      }
+      Check(EncodeUtf8(quillmere::EmbedBits(plain, quillmere::MessageToBits(message))) ==
+            whole.hidden);
+      const quillmere::MessageCodes asMessage = quillmere::MessageCodesFromUtf8(text);
+      Check(quillmere::BitsToMessage(quillmere::MessageToBits(decoded)) == [&] {
+        std::u16string chars;
+        for (const char code : asMessage.codes) {
+          chars.push_back(quillmere::Windows1252Char(static_cast<std::uint8_t>(code)));
+        }
+        return chars;
+      }());
+      Check(asMessage.replaced == quillmere::CountUnencodable(decoded));
+    }
+  }
+  return 0;
+}
