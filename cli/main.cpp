@@ -5,7 +5,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <iostream>
 #include <map>
 #include <string>
 
@@ -26,6 +29,21 @@ void AddEncodingOption(CLI::App& command, Encoding& encoding) {
 void PrintWarning(std::string_view line) {
   std::fprintf(stderr, "quillmere-text: warning: %.*s\n", static_cast<int>(line.size()),
                line.data());
+}
+
+// Returns `status`, or 1 with a message when what went to standard output through the C and C++
+// streams (help, version) did not reach it, as on a full disk or a closed output.
+int CheckedExit(int status) {
+  std::cout.flush();
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  const int cause = errno;
+  if (flushed && std::cout && std::ferror(stdout) == 0) {
+    return status;
+  }
+  std::fprintf(stderr, "quillmere-text: standard output: write error%s%s\n", cause != 0 ? ": " : "",
+               cause != 0 ? std::strerror(cause) : "");
+  return status == 0 ? 1 : status;
 }
 
 } // namespace
@@ -54,6 +72,8 @@ int main(int argc, char** argv) {
                           "Output file, may be the cover itself (default standard output)");
   hideCommand->add_flag("--truncate", hide.truncate,
                         "Hide only what fits instead of failing on too long a message");
+  hideCommand->add_flag("--force", hide.force,
+                        "With --encoding windows-1252, hide even in a cover that reads as UTF-8");
   AddEncodingOption(*hideCommand, hide.encoding);
 
   cli::RevealOptions reveal;
@@ -69,23 +89,31 @@ int main(int argc, char** argv) {
   capacityCommand->add_option("cover", capacity.coverPath, "Text file (default standard input)");
   AddEncodingOption(*capacityCommand, capacity.encoding);
 
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return CheckedExit(app.exit(error));
+  }
 
   try {
     if (hideCommand->parsed()) {
       hide.message =
           message->count("--message-file") > 0
               ? cli::DecodeText(cli::InputBytes(messageFile).View(), hide.encoding, messageFile)
-              : cli::DecodeText(messageArgument, Encoding::Utf8, "the message");
+              : cli::DecodeText(messageArgument, Encoding::Utf8, "the message",
+                                cli::ByteSource::Argument);
       cli::RunHide(hide, PrintWarning);
     } else if (revealCommand->parsed()) {
       cli::RunReveal(reveal);
     } else {
       cli::RunCapacity(capacity);
     }
+  } catch (const cli::NoHiddenMessage& nothing) {
+    std::fprintf(stderr, "quillmere-text: %s\n", nothing.what());
+    return CheckedExit(3);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "quillmere-text: %s\n", error.what());
     return 1;
   }
-  return 0;
+  return CheckedExit(0);
 }

@@ -116,6 +116,132 @@ TEST_F(QuillmereText, CommandLineErrorsUseCli11ExitCodes) {
   EXPECT_EQ(version.out, "quillmere-text 1.00\n");
 }
 
+// Returns a UTF-8 cover with exactly `gaps` gaps; every `noBreakEvery`-th is already a no-break
+// space (none when 0).
+std::string CoverWithGaps(std::size_t gaps, std::size_t noBreakEvery = 0) {
+  std::string cover = "Wort";
+  for (std::size_t gap = 1; gap <= gaps; ++gap) {
+    cover += noBreakEvery != 0 && gap % noBreakEvery == 0 ? "\xC2\xA0" : " ";
+    cover += "Wort";
+  }
+  return cover;
+}
+
+// The exit status says what happened: 0 done, 1 failed and nothing written, 3 nothing found.
+class ExitStatus : public QuillmereText {};
+
+TEST_F(ExitStatus, AMessageThatFillsEveryGapIsHiddenWholeOneGapMoreFails) {
+  // "AC" needs 16 gaps. Cut to 15, the last bit of "C" (0x43) is dropped, which reads as "B".
+  struct Case {
+    std::size_t gaps;
+    std::size_t noBreakEvery;
+    const char* options;
+    int status;
+    const char* revealed;
+  };
+  const Case cases[] = {
+      {16, 0, "", 0, "AC"},    {16, 3, "", 0, "AC"},           {15, 0, "", 1, nullptr},
+      {15, 3, "", 1, nullptr}, {15, 0, "--truncate", 0, "AB"}, {15, 3, "--truncate", 0, "AB"},
+  };
+  for (const Case& c : cases) {
+    const std::string name = std::to_string(c.gaps) + " gaps, no-break every " +
+                             std::to_string(c.noBreakEvery) + " " + c.options;
+    Store(In("cover.txt"), CoverWithGaps(c.gaps, c.noBreakEvery));
+    fs::remove(In("out.txt"));
+    const Result hidden = Run(std::string("$Q hide ") + c.options + " -m AC cover.txt -o out.txt");
+    EXPECT_EQ(hidden.status, c.status) << name << ": " << hidden.err;
+    if (c.revealed == nullptr) {
+      EXPECT_NE(hidden.err.find("needs 16 gaps, but the cover has only 15"), std::string::npos)
+          << name << ": " << hidden.err;
+      EXPECT_FALSE(fs::exists(In("out.txt"))) << name;
+    } else {
+      EXPECT_EQ(Run("$Q reveal out.txt").out, c.revealed) << name;
+    }
+  }
+}
+
+TEST_F(ExitStatus, RevealWithoutAMessageSaysSoAndExitsThree) {
+  Store(In("plain.txt"), CoverWithGaps(48));
+  Store(In("nogaps.txt"), "Kein_einziger_Zwischenraum");
+  ASSERT_EQ(Run("$Q hide -m Hallo plain.txt -o stego.txt").status, 0);
+  ASSERT_EQ(Run("$Q hide -m '' plain.txt -o empty.txt").status, 0);
+  struct Case {
+    const char* command;
+    int status;
+    const char* out;
+    const char* err;
+  };
+  const Case cases[] = {
+      {"$Q reveal plain.txt", 3, "", "no hidden message: all 48 gaps are ordinary spaces\n"},
+      {"$Q reveal empty.txt", 3, "", "no hidden message: all 48 gaps are ordinary spaces\n"},
+      {"$Q reveal nogaps.txt", 3, "", "no hidden message: the text has no gaps\n"},
+      {"$Q reveal stego.txt", 0, "Hallo", ""},
+      {"$Q reveal --bits plain.txt", 0, "000000000000000000000000000000000000000000000000\n", ""},
+  };
+  for (const Case& c : cases) {
+    const Result r = Run(c.command);
+    EXPECT_EQ(r.status, c.status) << c.command;
+    EXPECT_EQ(r.out, c.out) << c.command;
+    EXPECT_EQ(r.err, c.err[0] == '\0' ? "" : std::string("quillmere-text: ") + c.err) << c.command;
+  }
+}
+
+TEST_F(ExitStatus, MessageWithNulIsRefusedSinceRevealWouldStopThere) {
+  Store(In("cover.txt"), CoverWithGaps(100));
+  Store(In("nul.txt"), std::string("ab\0cd", 5));
+  Store(In("emoji-nul.txt"), std::string("\xF0\x9F\x98\x80\0", 5));
+  const Result nul = Run("$Q hide --message-file nul.txt cover.txt -o out.txt");
+  EXPECT_EQ(nul.status, 1);
+  EXPECT_EQ(nul.err,
+            "quillmere-text: the message holds U+0000 at character 3; nothing after it could be "
+            "revealed\n");
+  const Result emoji = Run("$Q hide --message-file emoji-nul.txt cover.txt -o out.txt");
+  EXPECT_EQ(emoji.status, 1);
+  EXPECT_NE(emoji.err.find("U+0000 at character 2;"), std::string::npos) << emoji.err;
+  EXPECT_FALSE(fs::exists(In("out.txt")));
+}
+
+TEST_F(ExitStatus, Windows1252OnAUtf8CoverIsRefusedUnlessForced) {
+  // "à" is C3 A0 in UTF-8: read as Windows-1252 its A0 is a gap, and hiding would break it.
+  const std::string utf8 = CoverWithGaps(20) + " voil\xC3\xA0 \xE2\x80\xA0";
+  Store(In("utf8.txt"), utf8);
+  Store(In("ascii.txt"), CoverWithGaps(20));
+  const Result refused = Run("$Q hide --encoding windows-1252 -m a utf8.txt -o out.txt");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("utf8.txt: the cover is UTF-8"), std::string::npos) << refused.err;
+  EXPECT_FALSE(fs::exists(In("out.txt")));
+  EXPECT_EQ(Run("$Q hide --encoding windows-1252 --force -m a utf8.txt -o out.txt").status, 0);
+  EXPECT_EQ(Run("$Q hide --encoding windows-1252 -m a ascii.txt -o out.txt").status, 0);
+}
+
+TEST_F(ExitStatus, EncodingHintOnlyForFilesNeverForTheMessageArgument) {
+  Store(In("cover.txt"), CoverWithGaps(20));
+  Store(In("bad.txt"), "gut \xFF");
+  const Result argument = Run("$Q hide -m $(printf 'a\\377') cover.txt -o out.txt");
+  EXPECT_EQ(argument.status, 1);
+  EXPECT_EQ(argument.err, "quillmere-text: the message: not valid UTF-8 at byte offset 1\n");
+  const Result file = Run("$Q hide --message-file bad.txt cover.txt -o out.txt");
+  EXPECT_EQ(file.status, 1);
+  EXPECT_NE(file.err.find("bad.txt: not valid UTF-8 at byte offset 4 (use --encoding"),
+            std::string::npos)
+      << file.err;
+}
+
+#ifndef _WIN32
+TEST_F(ExitStatus, OutputThatCannotBeWrittenIsAnErrorEvenForVersionAndHelp) {
+  Store(In("cover.txt"), CoverWithGaps(20));
+  ASSERT_EQ(Run("$Q hide -m x cover.txt -o stego.txt").status, 0);
+  for (const char* command : {"$Q --version >/dev/full", "$Q --help >/dev/full", "$Q --version >&-",
+                              "$Q reveal stego.txt >/dev/full", "$Q capacity cover.txt >&-",
+                              "$Q hide -m x cover.txt >/dev/full"}) {
+    const Result r = Run(command);
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_NE(r.err.find("standard output: write error"), std::string::npos)
+        << command << ": " << r.err;
+  }
+}
+#endif
+
 TEST_F(QuillmereText, TheWindowReadsWhatTheToolHid) {
   const std::string cover = ProseCover("cover.txt", "\r\n");
   NEED_PROSE(cover);
