@@ -14,7 +14,6 @@
 
 #include <cstring>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -187,16 +186,24 @@ protected:
     return pid;
   }
 
+  // Returns the files of the scratch directory besides the cover, the target and the streams.
+  std::vector<fs::path> OtherFiles() const {
+    std::vector<fs::path> others;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir_)) {
+      const std::string name = entry.path().filename().string();
+      if (name != "cover.txt" && name != "target.txt" && name != ".stdout" && name != ".stderr") {
+        others.push_back(entry.path());
+      }
+    }
+    return others;
+  }
+
   // Returns the file the tool created beside target.txt, or nullopt when it ended before one was
   // seen; then `status` holds its wait status.
   std::optional<fs::path> AwaitTemporaryFile(pid_t pid, int& status) const {
-    const std::set<fs::path> known = {In("cover.txt"), In("target.txt"), In(".stdout"),
-                                      In(".stderr")};
     for (;;) {
-      for (const fs::directory_entry& entry : fs::directory_iterator(dir_)) {
-        if (known.count(entry.path()) == 0) {
-          return entry.path();
-        }
+      if (const std::vector<fs::path> others = OtherFiles(); !others.empty()) {
+        return others.front();
       }
       if (waitpid(pid, &status, WNOHANG) == pid) {
         return std::nullopt;
@@ -251,14 +258,7 @@ protected:
   void ExpectTargetAsItWasAndNothingLeft() const {
     EXPECT_EQ(Slurp(In("target.txt")), "alt");
     EXPECT_EQ(ModeOf(In("target.txt")), 0600U);
-    std::vector<std::string> left;
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir_)) {
-      const std::string name = entry.path().filename().string();
-      if (name != "cover.txt" && name != "target.txt" && name != ".stdout" && name != ".stderr") {
-        left.push_back(name);
-      }
-    }
-    EXPECT_TRUE(left.empty()) << "left behind: " << ::testing::PrintToString(left);
+    EXPECT_EQ(OtherFiles(), std::vector<fs::path>()) << "left behind";
   }
 
   std::string prose_;
