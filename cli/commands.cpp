@@ -137,31 +137,38 @@ void RunHide(const HideOptions& options, const WarningSink& warn) {
 
 void RunReveal(const RevealOptions& options) {
   // Whole groups of eight bits become characters piece by piece, the rest waits for the next
-  // piece. After the first U+0000 the message is complete, but the text is still checked, and
-  // its gaps still counted for the report of an empty message.
+  // piece. After the first U+0000 the message is complete, but the text is still checked; only
+  // when the message is empty are its gaps still counted, for the report.
   BitString bits;
   std::u16string message;
   bool complete = false;
   std::size_t gaps = 0;
   std::size_t noBreakSpaces = 0;
-  DecodeInPieces(InputBytes(options.stegoPath).View(), options.encoding, options.stegoPath,
-                 [&](std::span<char16_t> piece) {
-                   const std::u16string_view text(piece.data(), piece.size());
-                   gaps += CountGaps(text);
-                   noBreakSpaces += static_cast<std::size_t>(
-                       std::count(text.begin(), text.end(), kNoBreakSpace));
-                   if (complete) {
-                     return;
-                   }
-                   bits += ExtractBits(text);
-                   if (options.bits) {
-                     return;
-                   }
-                   const std::size_t whole = bits.size() / 8 * 8;
-                   message += BitsToMessage(std::u16string_view(bits).substr(0, whole));
-                   bits.erase(0, whole);
-                   complete = message.find(u'\0') != std::u16string::npos;
-                 });
+  DecodeInPieces(
+      InputBytes(options.stegoPath).View(), options.encoding, options.stegoPath,
+      [&](std::span<char16_t> piece) {
+        const std::u16string_view text(piece.data(), piece.size());
+        if (complete) {
+          if (message.front() == u'\0') {
+            gaps += CountGaps(text);
+            noBreakSpaces +=
+                static_cast<std::size_t>(std::count(text.begin(), text.end(), kNoBreakSpace));
+          }
+          return;
+        }
+        const BitString pieceBits = ExtractBits(text);
+        gaps += pieceBits.size();
+        noBreakSpaces +=
+            static_cast<std::size_t>(std::count(pieceBits.begin(), pieceBits.end(), u'1'));
+        bits += pieceBits;
+        if (options.bits) {
+          return;
+        }
+        const std::size_t whole = bits.size() / 8 * 8;
+        message += BitsToMessage(std::u16string_view(bits).substr(0, whole));
+        bits.erase(0, whole);
+        complete = message.find(u'\0') != std::u16string::npos;
+      });
   if (options.bits) {
     Print(std::string(bits.begin(), bits.end()) + "\n");
     return;
