@@ -163,6 +163,8 @@ TEST_F(ExitStatus, AMessageThatFillsEveryGapIsHiddenWholeOneGapMoreFails) {
 TEST_F(ExitStatus, RevealWithoutAMessageSaysSoAndExitsThree) {
   Store(In("plain.txt"), CoverWithGaps(48));
   Store(In("nogaps.txt"), "Kein_einziger_Zwischenraum");
+  Store(In("long.txt"), CoverWithGaps(20000)); // several pieces
+
   ASSERT_EQ(Run("$Q hide -m Hallo plain.txt -o stego.txt").status, 0);
   ASSERT_EQ(Run("$Q hide -m '' plain.txt -o empty.txt").status, 0);
   struct Case {
@@ -175,6 +177,7 @@ TEST_F(ExitStatus, RevealWithoutAMessageSaysSoAndExitsThree) {
       {"$Q reveal plain.txt", 3, "", "no hidden message: all 48 gaps are ordinary spaces\n"},
       {"$Q reveal empty.txt", 3, "", "no hidden message: all 48 gaps are ordinary spaces\n"},
       {"$Q reveal nogaps.txt", 3, "", "no hidden message: the text has no gaps\n"},
+      {"$Q reveal long.txt", 3, "", "no hidden message: all 20000 gaps are ordinary spaces\n"},
       {"$Q reveal stego.txt", 0, "Hallo", ""},
       {"$Q reveal --bits plain.txt", 0, "000000000000000000000000000000000000000000000000\n", ""},
   };
