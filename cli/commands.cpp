@@ -22,10 +22,25 @@ void CheckFits(const HideReport& report, bool truncate) {
   }
 }
 
+// Reveal stops at the first U+0000, so everything after one could never be read back.
+std::u16string_view CheckedMessage(std::u16string_view message) {
+  const std::size_t nul = message.find(u'\0');
+  if (nul != std::u16string_view::npos) {
+    // Characters are counted as the user sees them: a surrogate pair is one.
+    const auto lowHalves =
+        std::count_if(message.begin(), message.begin() + static_cast<std::ptrdiff_t>(nul),
+                      [](char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; });
+    throw ToolError("the message holds U+0000 at character " +
+                    std::to_string(nul + 1 - static_cast<std::size_t>(lowHalves)) +
+                    "; nothing after it could be revealed");
+  }
+  return message;
+}
+
 } // namespace
 
 MessageHider::MessageHider(std::u16string_view message)
-    : bits_(MessageToBits(message)), replaced_(CountUnencodable(message)) {}
+    : bits_(MessageToBits(CheckedMessage(message))), replaced_(CountUnencodable(message)) {}
 
 void MessageHider::HideIn(std::span<char16_t> piece) noexcept {
   // No-break spaces already in a cover would otherwise read as 1 bits between or after the
@@ -62,9 +77,16 @@ void RunHide(const HideOptions& options, const WarningSink& warn) {
   // The cover is decoded twice, a piece at a time: first to validate it and count its gaps, so
   // that nothing is written for a bad cover or too long a message, then to hide and write. The
   // pieces stay in the processor's cache, where a whole decoded copy of a large cover would not.
+  MessageHider hider(options.message);
   const InputBytes input(options.coverPath);
   const std::string_view cover = input.View();
-  MessageHider hider(options.message);
+  if (options.encoding == Encoding::Windows1252 && !options.force && LooksLikeUtf8(cover)) {
+    throw ToolError(
+        (IsStandardStream(options.coverPath) ? std::string("standard input") : options.coverPath) +
+        ": the cover is UTF-8 with characters beyond ASCII, which Windows-1252 would "
+        "corrupt where their last byte is A0, a no-break space there (\"\u00E0\" "
+        "is C3 A0); leave out --encoding windows-1252, or give --force to hide anyway");
+  }
   HideReport report{hider.GapsNeeded(), 0, hider.Replaced()};
   DecodeInPieces(cover, options.encoding, options.coverPath, [&report](std::span<char16_t> piece) {
     report.gapsAvailable += MakeGapsPlain(piece);
@@ -92,30 +114,55 @@ void RunHide(const HideOptions& options, const WarningSink& warn) {
 
 void RunReveal(const RevealOptions& options) {
   // Whole groups of eight bits become characters piece by piece, the rest waits for the next
-  // piece. After the first U+0000 the message is complete, but the text is still checked.
+  // piece. After the first U+0000 the message is complete, but the text is still checked; only
+  // when the message is empty are its gaps still counted, for the report.
   BitString bits;
   std::u16string message;
   bool complete = false;
-  DecodeInPieces(InputBytes(options.stegoPath).View(), options.encoding, options.stegoPath,
-                 [&](std::span<char16_t> piece) {
-                   if (complete) {
-                     return;
-                   }
-                   bits += ExtractBits({piece.data(), piece.size()});
-                   if (options.bits) {
-                     return;
-                   }
-                   const std::size_t whole = bits.size() / 8 * 8;
-                   message += BitsToMessage(std::u16string_view(bits).substr(0, whole));
-                   bits.erase(0, whole);
-                   complete = message.find(u'\0') != std::u16string::npos;
-                 });
+  std::size_t gaps = 0;
+  std::size_t noBreakSpaces = 0;
+  DecodeInPieces(
+      InputBytes(options.stegoPath).View(), options.encoding, options.stegoPath,
+      [&](std::span<char16_t> piece) {
+        const std::u16string_view text(piece.data(), piece.size());
+        if (complete) {
+          if (message.front() == u'\0') {
+            gaps += CountGaps(text);
+            noBreakSpaces +=
+                static_cast<std::size_t>(std::count(text.begin(), text.end(), kNoBreakSpace));
+          }
+          return;
+        }
+        const BitString pieceBits = ExtractBits(text);
+        gaps += pieceBits.size();
+        noBreakSpaces +=
+            static_cast<std::size_t>(std::count(pieceBits.begin(), pieceBits.end(), u'1'));
+        bits += pieceBits;
+        if (options.bits) {
+          return;
+        }
+        const std::size_t whole = bits.size() / 8 * 8;
+        message += BitsToMessage(std::u16string_view(bits).substr(0, whole));
+        bits.erase(0, whole);
+        complete = message.find(u'\0') != std::u16string::npos;
+      });
   if (options.bits) {
     Print(std::string(bits.begin(), bits.end()) + "\n");
-  } else {
-    message += BitsToMessage(bits);
-    Print(EncodeText(CutAtNul(message), options.encoding));
+    return;
   }
+  message += BitsToMessage(bits);
+  const std::u16string_view revealed = CutAtNul(message);
+  if (revealed.empty()) {
+    // A text whose no-break spaces were lost on the way reads exactly as one that never held a
+    // message; either way, saying nothing and succeeding would hide the failure.
+    throw NoHiddenMessage(gaps == 0 ? std::string("no hidden message: the text has no gaps")
+                          : noBreakSpaces == 0
+                              ? "no hidden message: all " + std::to_string(gaps) +
+                                    " gaps are ordinary spaces"
+                              : std::string("no hidden message: its first eight gaps are "
+                                            "ordinary spaces"));
+  }
+  Print(EncodeText(revealed, options.encoding));
 }
 
 void RunCapacity(const CapacityOptions& options) {

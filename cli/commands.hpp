@@ -24,6 +24,8 @@ struct HideReport {
 // whole text: after the last piece the cover holds exactly what EmbedBits would give.
 class MessageHider {
 public:
+  // Throws ToolError when `message` holds U+0000, at which reveal would stop, naming the position
+  // of its first one (the first character is 1).
   explicit MessageHider(std::u16string_view message);
 
   // Makes every U+00A0 of `piece` a U+0020, then writes the next bits into its gaps. Once every
@@ -68,6 +70,7 @@ struct HideOptions {
   std::string outputPath; // empty or "-": standard output
   Encoding encoding = Encoding::Utf8;
   bool truncate = false;
+  bool force = false; // hide with Windows-1252 even in a cover that reads as UTF-8
 };
 
 struct RevealOptions {
@@ -81,15 +84,25 @@ struct CapacityOptions {
   Encoding encoding = Encoding::Utf8;
 };
 
+// Thrown by RunReveal when the text holds no message; the tool exits with status 3 for it.
+class NoHiddenMessage : public ToolError {
+public:
+  using ToolError::ToolError;
+};
+
 // Receives the warnings of a run, one line each without the line end.
 using WarningSink = std::function<void(std::string_view)>;
 
 // Reads the cover, hides the message and writes the result; nothing is written when it throws.
-// Warns when message characters were replaced by "?" or cut off by `truncate`.
+// Refuses a message that holds U+0000, and a Windows-1252 cover that is valid UTF-8 beyond ASCII
+// unless `force` is set. Warns when message characters were replaced by "?" or cut off by
+// `truncate`.
 void RunHide(const HideOptions& options, const WarningSink& warn);
 
 // Writes the message hidden in the stego text to standard output, in the options' coding and
-// without an added line end; or the bit string followed by a line end.
+// without an added line end; or the bit string followed by a line end. Throws NoHiddenMessage,
+// having written nothing, when the message is empty, as it is when every gap is an ordinary
+// space; the bit string is written whatever it holds.
 void RunReveal(const RevealOptions& options);
 
 // Writes "<gaps> gaps, <characters> characters" and a line end to standard output.

@@ -9,7 +9,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -92,6 +95,21 @@ void PrintWarning(std::string_view line) {
                line.data());
 }
 
+// Returns `status`, or 1 with a message when what went to standard output through the C and C++
+// streams (help, version) did not reach it, as on a full disk or a closed output.
+int CheckedExit(int status) {
+  std::cout.flush();
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  const int cause = errno;
+  if (flushed && std::cout && std::ferror(stdout) == 0) {
+    return status;
+  }
+  std::fprintf(stderr, "quillmere-text: standard output: write error%s%s\n", cause != 0 ? ": " : "",
+               cause != 0 ? std::strerror(cause) : "");
+  return status == 0 ? 1 : status;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -131,6 +149,8 @@ int main(int argc, char** argv) {
       ->type_name("FILE");
   hideCommand->add_flag("--truncate", hide.truncate,
                         "Hide what fits instead of failing on too long a message");
+  hideCommand->add_flag("--force", hide.force,
+                        "With windows-1252, hide even in a text that is UTF-8");
   AddEncodingOption(*hideCommand, hide.encoding);
   hideCommand->callback([&] {
     if (messageOption->count() + messageFileOption->count() != 1) {
@@ -158,12 +178,13 @@ int main(int argc, char** argv) {
   for (CLI::App* command : {hideCommand, revealCommand, capacityCommand}) {
     command->group("Commands");
   }
-  app.footer("Exit status: 0 done, 1 failed (nothing written), 2 command-line mistake.");
+  app.footer("Exit status: 0 done, 1 failed (nothing written), 2 command-line mistake,\n"
+             "3 no hidden message found, 128+N ended by signal N.");
 
   try {
     app.parse(arguments.Count(), arguments.Values());
   } catch (const CLI::Success& done) {
-    return app.exit(done);
+    return CheckedExit(app.exit(done));
   } catch (const CLI::ParseError& error) {
     std::fprintf(stderr, "quillmere-text: %s\nTry 'quillmere-text --help' for more information.\n",
                  DescribeMistake(app, error).c_str());
@@ -175,16 +196,20 @@ int main(int argc, char** argv) {
       hide.message =
           messageFileOption->count() > 0
               ? cli::DecodeText(cli::InputBytes(messageFile).View(), hide.encoding, messageFile)
-              : cli::DecodeText(messageArgument, Encoding::Utf8, "the message");
+              : cli::DecodeText(messageArgument, Encoding::Utf8, "the message",
+                                cli::ByteSource::Argument);
       cli::RunHide(hide, PrintWarning);
     } else if (revealCommand->parsed()) {
       cli::RunReveal(reveal);
     } else {
       cli::RunCapacity(capacity);
     }
+  } catch (const cli::NoHiddenMessage& nothing) {
+    std::fprintf(stderr, "quillmere-text: %s\n", nothing.what());
+    return CheckedExit(3);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "quillmere-text: %s\n", error.what());
     return 1;
   }
-  return 0;
+  return CheckedExit(0);
 }

@@ -40,7 +40,7 @@ _quillmere_text() {
 
   local options
   case $command in
-  hide) options='-h --help -m --message --message-file -o --output --truncate --encoding' ;;
+  hide) options='-h --help -m --message --message-file -o --output --truncate --force --encoding' ;;
   reveal) options='-h --help --bits --encoding' ;;
   capacity) options='-h --help --encoding' ;;
   *)

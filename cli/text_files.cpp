@@ -2,6 +2,7 @@
 #include "text_files.hpp"
 
 #include "codec/windows1252.hpp"
+#include "os_files.hpp"
 
 #include <utf8.h>
 
@@ -10,10 +11,12 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
 #include <memory>
 #include <random>
 #include <system_error>
+#include <tuple>
 #include <utility>
 
 #ifdef _WIN32
@@ -23,10 +26,6 @@
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #define QUILLMERE_HAVE_SSE2 1
-#endif
-#if defined(__linux__)
-#include <sys/mman.h>
-#define QUILLMERE_HAVE_MMAP 1
 #endif
 
 namespace quillmere::cli {
@@ -70,17 +69,32 @@ bool IsAscii(char byte) {
   return static_cast<unsigned char>(byte) < 0x80;
 }
 
-// Returns the end of the longest start of `bytes` up to kPieceLength bytes that ends between two
-// characters of valid UTF-8: UTF-8 never takes fewer bytes than UTF-16 takes code units.
+// Returns the length of the sequence that `lead` announces: 2 to 4 for the bytes that can start
+// a character of several bytes, 1 for any other byte.
+std::size_t AnnouncedLength(unsigned char lead) {
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    return 2;
+  }
+  if (lead >= 0xE0 && lead <= 0xEF) {
+    return 3;
+  }
+  return lead >= 0xF0 && lead <= 0xF4 ? 4 : 1;
+}
+
+// Returns where the next piece of UTF-8 `bytes` ends: at kPieceLength bytes (UTF-8 never takes
+// fewer bytes than UTF-16 takes code units), or before a character that starts in the last three
+// bytes of that and announces more bytes than are left. A cut anywhere else would split a bad
+// sequence differently from the whole text and so report a byte other than the first bad one.
 std::size_t Utf8PieceEnd(std::string_view bytes) {
   if (bytes.size() <= kPieceLength) {
     return bytes.size();
   }
-  std::size_t end = kPieceLength;
-  // A character is at most four bytes: backing up over three continuation bytes finds its start.
-  for (int step = 0; step < 3 && (static_cast<unsigned char>(bytes[end]) & 0xC0U) == 0x80U;
-       ++step) {
-    --end;
+  const std::size_t end = kPieceLength;
+  for (std::size_t start = end - 1; start >= end - 3; --start) {
+    const auto byte = static_cast<unsigned char>(bytes[start]);
+    if ((byte & 0xC0U) != 0x80U) {
+      return start + AnnouncedLength(byte) > end ? start : end;
+    }
   }
   return end;
 }
@@ -89,7 +103,7 @@ std::size_t Utf8PieceEnd(std::string_view bytes) {
 // the end of what it wrote. ASCII is copied as it is; every run of other bytes is validated and
 // converted by utfcpp. `base` is the offset of `bytes` in the whole input, for the error message.
 char16_t* DecodeUtf8(std::string_view bytes, char16_t* out, std::size_t base,
-                     std::string_view source) {
+                     std::string_view source, ByteSource from) {
   const char* it = bytes.data();
   const char* const end = it + bytes.size();
   while (it != end) {
@@ -124,9 +138,11 @@ char16_t* DecodeUtf8(std::string_view bytes, char16_t* out, std::size_t base,
     const char* const runEnd = std::find_if(it, end, IsAscii);
     const char* const invalid = utf8::find_invalid(it, runEnd);
     if (invalid != runEnd) {
-      throw ToolError(Describe(source) + ": not valid UTF-8 at byte offset " +
-                      std::to_string(base + static_cast<std::size_t>(invalid - bytes.data())) +
-                      " (use --encoding windows-1252 for files in that code page)");
+      const std::size_t offset = base + static_cast<std::size_t>(invalid - bytes.data());
+      throw ToolError(
+          Describe(source) + ": not valid UTF-8 at byte offset " + std::to_string(offset) +
+          (from == ByteSource::File ? " (use --encoding windows-1252 for files in that code page)"
+                                    : ""));
     }
     out = utf8::unchecked::utf8to16(it, runEnd, out);
     it = runEnd;
@@ -145,16 +161,22 @@ const std::array<char16_t, 256>& Windows1252Table() {
   return table;
 }
 
-// Returns a name in the directory of `target` that no file has yet, opened for writing.
-std::pair<fs::path, File> CreateUniqueFile(const fs::path& target) {
+// Creates a new file in the directory of `target` under a short random name, which fits wherever
+// the target's own name does, and returns its name and descriptor.
+std::pair<std::string, int> CreateTemporaryNextTo(const fs::path& target) {
+  constexpr std::string_view kLetters = "0123456789abcdefghijklmnopqrstuvwxyz";
   std::random_device entropy;
   std::mt19937_64 pick(entropy());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    fs::path candidate = target;
-    candidate += ".tmp" + std::to_string(pick() % 1'000'000'000U);
-    // "x" refuses a name that exists, so another process's file is never taken over.
-    if (File file{std::fopen(candidate.string().c_str(), "wbx")}) {
-      return {candidate, std::move(file)};
+    std::string name = ".quillmere-";
+    for (int i = 0; i < 8; ++i) {
+      name += kLetters[pick() % kLetters.size()];
+    }
+    std::string candidate = (target.parent_path() / name).string();
+    // A name that exists is refused, so another process's file is never taken over.
+    const int descriptor = os::CreateTemporary(candidate);
+    if (descriptor >= 0) {
+      return {std::move(candidate), descriptor};
     }
     if (errno != EEXIST) {
       break;
@@ -172,53 +194,29 @@ bool IsStandardStream(std::string_view path) noexcept {
 InputBytes::InputBytes(const std::string& path) {
   if (IsStandardStream(path)) {
     UseBinaryMode(stdin);
-    if (!ReadRest(stdin, copy_)) {
+    if (!ReadRest(stdin, bytes_)) {
       throw ToolError("standard input: read error: " + ErrnoText());
     }
-    view_ = copy_;
     return;
   }
   const File file{std::fopen(path.c_str(), "rb")};
   if (!file) {
     throw ToolError(path + ": " + ErrnoText());
   }
+  // One read of the whole file where its size is known; ReadRest picks up whatever grew since.
   std::error_code ignored;
   const auto size = fs::is_regular_file(path, ignored) ? fs::file_size(path, ignored) : 0;
-#if QUILLMERE_HAVE_MMAP
-  // Mapping the file with its pages filled in at once costs far less than faulting in and filling
-  // a buffer of the same size.
   if (!ignored && size > 0) {
-    void* const mapping = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ,
-                               MAP_PRIVATE | MAP_POPULATE, fileno(file.get()), 0);
-    if (mapping != MAP_FAILED) {
-      mapping_ = mapping;
-      mappingSize_ = static_cast<std::size_t>(size);
-      view_ = {static_cast<const char*>(mapping), mappingSize_};
-      return;
-    }
+    bytes_.resize(static_cast<std::size_t>(size));
+    bytes_.resize(std::fread(bytes_.data(), 1, bytes_.size(), file.get()));
   }
-#endif
-  // One read of the whole file where its size is known; ReadRest picks up whatever grew since.
-  if (!ignored && size > 0) {
-    copy_.resize(static_cast<std::size_t>(size));
-    copy_.resize(std::fread(copy_.data(), 1, copy_.size(), file.get()));
-  }
-  if (!ReadRest(file.get(), copy_)) {
+  if (!ReadRest(file.get(), bytes_)) {
     throw ToolError(path + ": read error: " + ErrnoText());
   }
-  view_ = copy_;
-}
-
-InputBytes::~InputBytes() {
-#if QUILLMERE_HAVE_MMAP
-  if (mapping_ != nullptr) {
-    munmap(mapping_, mappingSize_);
-  }
-#endif
 }
 
 void DecodeInPieces(std::string_view bytes, Encoding encoding, std::string_view source,
-                    const PieceVisitor& visit) {
+                    const PieceVisitor& visit, ByteSource from) {
   std::u16string buffer(std::min(bytes.size(), kPieceLength), u'\0');
   std::size_t base = 0;
   while (base < bytes.size()) {
@@ -234,7 +232,8 @@ void DecodeInPieces(std::string_view bytes, Encoding encoding, std::string_view 
       piece = {buffer.data(), used};
     } else {
       used = Utf8PieceEnd(rest);
-      const char16_t* const end = DecodeUtf8(rest.substr(0, used), buffer.data(), base, source);
+      const char16_t* const end =
+          DecodeUtf8(rest.substr(0, used), buffer.data(), base, source, from);
       piece = {buffer.data(), static_cast<std::size_t>(end - buffer.data())};
     }
     visit(piece);
@@ -242,11 +241,18 @@ void DecodeInPieces(std::string_view bytes, Encoding encoding, std::string_view 
   }
 }
 
-std::u16string DecodeText(std::string_view bytes, Encoding encoding, std::string_view source) {
+std::u16string DecodeText(std::string_view bytes, Encoding encoding, std::string_view source,
+                          ByteSource from) {
   std::u16string text;
-  DecodeInPieces(bytes, encoding, source,
-                 [&text](std::span<char16_t> piece) { text.append(piece.begin(), piece.end()); });
+  DecodeInPieces(
+      bytes, encoding, source,
+      [&text](std::span<char16_t> piece) { text.append(piece.begin(), piece.end()); }, from);
   return text;
+}
+
+bool LooksLikeUtf8(std::string_view bytes) noexcept {
+  return !std::all_of(bytes.begin(), bytes.end(), IsAscii) &&
+         utf8::find_invalid(bytes.begin(), bytes.end()) == bytes.end();
 }
 
 void AppendEncoded(std::u16string_view text, Encoding encoding, std::string& bytes) {
@@ -308,71 +314,81 @@ AtomicOutput::AtomicOutput(const std::string& path) : name_(path) {
   if (IsStandardStream(path)) {
     UseBinaryMode(stdout);
     name_ = "standard output";
-    file_ = stdout;
+    descriptor_ = 1;
     return;
   }
-  target_ = path;
+  if (const auto own = os::OwnDescriptorName(path)) {
+    if (!os::IsOpen(*own)) {
+      throw ToolError(path + ": " + std::strerror(EBADF));
+    }
+    descriptor_ = *own;
+    return;
+  }
   std::error_code error;
-  if (fs::is_symlink(target_, error)) {
-    target_ = fs::canonical(target_, error);
+  const auto status = fs::status(path, error);
+  if (fs::exists(status) && !fs::is_regular_file(status)) {
+    descriptor_ = os::OpenExisting(path);
+    if (descriptor_ < 0) {
+      throw ToolError(path + ": " + ErrnoText());
+    }
+    ownsDescriptor_ = true;
+    return;
+  }
+  fs::path target = path;
+  if (fs::is_symlink(target, error)) {
+    target = fs::canonical(target, error);
     if (error) {
       throw ToolError(path + ": " + error.message());
     }
   }
-  const auto status = fs::status(target_, error);
-  if (!error && fs::exists(status) && !fs::is_regular_file(status)) {
-    // A device or a pipe cannot be replaced by a file; it is written directly.
-    file_ = std::fopen(target_.string().c_str(), "wb");
-    if (file_ == nullptr) {
-      throw ToolError(path + ": " + ErrnoText());
-    }
-    return;
-  }
-  auto [temporary, file] = CreateUniqueFile(target_);
-  temporary_ = std::move(temporary);
-  file_ = file.release();
+  target_ = target.string();
+  std::tie(temporary_, descriptor_) = CreateTemporaryNextTo(target);
+  ownsDescriptor_ = true;
 }
 
 AtomicOutput::~AtomicOutput() {
-  if (file_ != nullptr && file_ != stdout) {
-    std::fclose(file_);
+  if (ownsDescriptor_) {
+    os::Close(descriptor_);
   }
   if (!temporary_.empty()) {
-    std::error_code ignored;
-    fs::remove(temporary_, ignored);
+    os::RemoveTemporary(temporary_);
   }
 }
 
+void AtomicOutput::Fail(std::string_view what) const {
+  throw ToolError(name_ + ": " + std::string(what) + ErrnoText());
+}
+
 void AtomicOutput::Write(std::string_view bytes) {
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-    throw ToolError(name_ + ": write error: " + ErrnoText());
+  if (!os::WriteFully(descriptor_, bytes)) {
+    Fail("write error: ");
   }
 }
 
 void AtomicOutput::Commit() {
-  if (file_ == stdout) {
-    if (std::fflush(stdout) != 0) {
-      throw ToolError(name_ + ": write error: " + ErrnoText());
+  if (!temporary_.empty()) {
+    if (!os::SyncFile(descriptor_)) {
+      Fail("write error: ");
     }
-    return;
+    if (!os::TakePermissionsFor(descriptor_, target_)) {
+      Fail("cannot set the permissions: ");
+    }
   }
-  std::FILE* const file = std::exchange(file_, nullptr);
-  if (std::fclose(file) != 0) {
-    throw ToolError(name_ + ": write error: " + ErrnoText());
+  if (ownsDescriptor_) {
+    ownsDescriptor_ = false;
+    if (!os::Close(descriptor_)) {
+      Fail("write error: ");
+    }
   }
   if (temporary_.empty()) {
     return;
   }
-  std::error_code error;
-  const auto status = fs::status(target_, error);
-  if (!error && fs::exists(status)) {
-    fs::permissions(temporary_, status.permissions(), error);
-  }
-  fs::rename(temporary_, target_, error);
-  if (error) {
-    throw ToolError(name_ + ": " + error.message());
+  if (!os::ReplaceWithTemporary(temporary_, target_)) {
+    Fail("");
   }
   temporary_.clear();
+  // Once the directory holds the rename, a crash leaves the new text, never an empty file.
+  os::SyncDirectoryOf(target_);
 }
 
 void WriteAll(const std::string& path, std::string_view bytes) {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "cli/text_files.hpp"
-#include "run_program.hpp"
+#include "quillmere_text_fixture.hpp"
 #include "window/form1_actions.hpp"
 
 #include <gtest/gtest.h>
@@ -15,65 +15,6 @@
 
 namespace quillmere::cli {
 namespace {
-
-namespace fs = std::filesystem;
-using quillmere::testing::ProgramResult;
-using Arguments = std::vector<std::string>;
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void Store(const fs::path& path, std::string_view bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-// Runs the tool in a scratch directory; each test gets its own.
-class QuillmereText : public ::testing::Test {
-protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("quillmere_text_test_" +
-            std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  fs::path In(const std::string& name) const { return dir_ / name; }
-
-  // Runs the tool with `arguments` in the scratch directory, `input` on its standard input.
-  ProgramResult Run(const Arguments& arguments, std::string_view input = {}) const {
-    return quillmere::testing::RunProgram(QUILLMERE_TEXT_EXECUTABLE, arguments, dir_, input);
-  }
-
-  // Writes a cover of German prose, its lines joined by `lineEnd`, without a final line end.
-  std::string ProseCover(const std::string& name, const std::string& lineEnd = "\n") const {
-    std::istringstream lines(Slurp(QUILLMERE_TEST_DATA "/prosa.txt"));
-    std::string text;
-    for (std::string line; std::getline(lines, line);) {
-      text += line + lineEnd;
-    }
-    text.resize(text.size() - lineEnd.size());
-    Store(In(name), text);
-    return text;
-  }
-
-  fs::path dir_;
-};
-
-// Returns `stego` with its no-break spaces made plain again, as UTF-8 bytes.
-std::string Unhidden(std::string stego) {
-  for (std::size_t at; (at = stego.find("\xC2\xA0")) != std::string::npos;) {
-    stego.replace(at, 2, " ");
-  }
-  return stego;
-}
 
 TEST_F(QuillmereText, RoundTripThroughFilesKeepsEveryOtherByte) {
   const std::string cover = ProseCover("cover.txt", "\r\n");
@@ -296,6 +237,148 @@ TEST_F(QuillmereText, EveryLineEndWrittenIsLf) {
     EXPECT_EQ(r.err.find('\r'), std::string::npos) << arguments[0] << ": " << r.err;
   }
 }
+
+std::string CoverWithGaps(std::size_t gaps, std::size_t noBreakEvery = 0) {
+  std::string cover = "Wort";
+  for (std::size_t gap = 1; gap <= gaps; ++gap) {
+    cover += noBreakEvery != 0 && gap % noBreakEvery == 0 ? "\xC2\xA0" : " ";
+    cover += "Wort";
+  }
+  return cover;
+}
+
+// The exit status says what happened: 0 done, 1 failed and nothing written, 3 nothing found.
+class ExitStatus : public QuillmereText {};
+
+TEST_F(ExitStatus, AMessageThatFillsEveryGapIsHiddenWholeOneGapMoreFails) {
+  // "AC" needs 16 gaps. Cut to 15, the last bit of "C" (0x43) is dropped, which reads as "B".
+  struct Case {
+    std::size_t gaps;
+    std::size_t noBreakEvery;
+    Arguments options;
+    int status;
+    const char* revealed;
+  };
+  const Case cases[] = {
+      {16, 0, {}, 0, "AC"},    {16, 3, {}, 0, "AC"},           {15, 0, {}, 1, nullptr},
+      {15, 3, {}, 1, nullptr}, {15, 0, {"--truncate"}, 0, "AB"}, {15, 3, {"--truncate"}, 0, "AB"},
+  };
+  for (const Case& c : cases) {
+    const std::string name = std::to_string(c.gaps) + " gaps, no-break every " +
+                             std::to_string(c.noBreakEvery) + (c.options.empty() ? "" : " --truncate");
+    Store(In("cover.txt"), CoverWithGaps(c.gaps, c.noBreakEvery));
+    fs::remove(In("out.txt"));
+    Arguments hide{"hide"};
+    hide.insert(hide.end(), c.options.begin(), c.options.end());
+    hide.insert(hide.end(), {"-m", "AC", "cover.txt", "-o", "out.txt"});
+    const ProgramResult hidden = Run(hide);
+    EXPECT_EQ(hidden.status, c.status) << name << ": " << hidden.err;
+    if (c.revealed == nullptr) {
+      EXPECT_NE(hidden.err.find("needs 16 gaps, but the cover has only 15"), std::string::npos)
+          << name << ": " << hidden.err;
+      EXPECT_FALSE(fs::exists(In("out.txt"))) << name;
+    } else {
+      EXPECT_EQ(Run({"reveal", "out.txt"}).out, c.revealed) << name;
+    }
+  }
+}
+
+TEST_F(ExitStatus, RevealWithoutAMessageSaysSoAndExitsThree) {
+  Store(In("plain.txt"), CoverWithGaps(48));
+  Store(In("nogaps.txt"), "Kein_einziger_Zwischenraum");
+  Store(In("long.txt"), CoverWithGaps(20000)); // several pieces
+
+  ASSERT_EQ(Run({"hide", "-m", "Hallo", "plain.txt", "-o", "stego.txt"}).status, 0);
+  ASSERT_EQ(Run({"hide", "-m", "", "plain.txt", "-o", "empty.txt"}).status, 0);
+  struct Case {
+    Arguments command;
+    int status;
+    const char* out;
+    const char* err;
+  };
+  const Case cases[] = {
+      {{"reveal", "plain.txt"}, 3, "", "no hidden message: all 48 gaps are ordinary spaces\n"},
+      {{"reveal", "empty.txt"}, 3, "", "no hidden message: all 48 gaps are ordinary spaces\n"},
+      {{"reveal", "nogaps.txt"}, 3, "", "no hidden message: the text has no gaps\n"},
+      {{"reveal", "long.txt"}, 3, "", "no hidden message: all 20000 gaps are ordinary spaces\n"},
+      {{"reveal", "stego.txt"}, 0, "Hallo", ""},
+      {{"reveal", "--bits", "plain.txt"}, 0, "000000000000000000000000000000000000000000000000\n", ""},
+  };
+  for (const Case& c : cases) {
+    const ProgramResult r = Run(c.command);
+    EXPECT_EQ(r.status, c.status) << c.command.back();
+    EXPECT_EQ(r.out, c.out) << c.command.back();
+    EXPECT_EQ(r.err, c.err[0] == '\0' ? "" : std::string("quillmere-text: ") + c.err)
+        << c.command.back();
+  }
+}
+
+TEST_F(ExitStatus, MessageWithNulIsRefusedSinceRevealWouldStopThere) {
+  Store(In("cover.txt"), CoverWithGaps(100));
+  Store(In("nul.txt"), std::string("ab\0cd", 5));
+  Store(In("emoji-nul.txt"), std::string("\xF0\x9F\x98\x80\0", 5));
+  const ProgramResult nul = Run({"hide", "--message-file", "nul.txt", "cover.txt", "-o", "out.txt"});
+  EXPECT_EQ(nul.status, 1);
+  EXPECT_EQ(nul.err,
+            "quillmere-text: the message holds U+0000 at character 3; nothing after it could be "
+            "revealed\n");
+  const ProgramResult emoji =
+      Run({"hide", "--message-file", "emoji-nul.txt", "cover.txt", "-o", "out.txt"});
+  EXPECT_EQ(emoji.status, 1);
+  EXPECT_NE(emoji.err.find("U+0000 at character 2;"), std::string::npos) << emoji.err;
+  EXPECT_FALSE(fs::exists(In("out.txt")));
+}
+
+TEST_F(ExitStatus, Windows1252OnAUtf8CoverIsRefusedUnlessForced) {
+  // "à" is C3 A0 in UTF-8: read as Windows-1252 its A0 is a gap, and hiding would break it.
+  const std::string utf8 = CoverWithGaps(20) + " voil\xC3\xA0 \xE2\x80\xA0";
+  Store(In("utf8.txt"), utf8);
+  Store(In("ascii.txt"), CoverWithGaps(20));
+  const ProgramResult refused =
+      Run({"hide", "--encoding", "windows-1252", "-m", "a", "utf8.txt", "-o", "out.txt"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("utf8.txt: the cover is UTF-8"), std::string::npos) << refused.err;
+  EXPECT_FALSE(fs::exists(In("out.txt")));
+  EXPECT_EQ(
+      Run({"hide", "--encoding", "windows-1252", "--force", "-m", "a", "utf8.txt", "-o", "out.txt"})
+          .status,
+      0);
+  EXPECT_EQ(
+      Run({"hide", "--encoding", "windows-1252", "-m", "a", "ascii.txt", "-o", "out.txt"}).status,
+      0);
+}
+
+TEST_F(ExitStatus, EncodingHintOnlyForFilesNeverForTheMessageArgument) {
+  Store(In("cover.txt"), CoverWithGaps(20));
+  Store(In("bad.txt"), "gut \xFF");
+#ifndef _WIN32
+  // Windows passes arguments as UTF-16, so no invalid UTF-8 can reach the tool there.
+  const ProgramResult argument = Run({"hide", "-m", "a\xFF", "cover.txt", "-o", "out.txt"});
+  EXPECT_EQ(argument.status, 1);
+  EXPECT_EQ(argument.err, "quillmere-text: the message: not valid UTF-8 at byte offset 1\n");
+#endif
+  const ProgramResult file =
+      Run({"hide", "--message-file", "bad.txt", "cover.txt", "-o", "out.txt"});
+  EXPECT_EQ(file.status, 1);
+  EXPECT_NE(file.err.find("bad.txt: not valid UTF-8 at byte offset 4 (use --encoding"),
+            std::string::npos)
+      << file.err;
+}
+
+#ifndef _WIN32
+TEST_F(ExitStatus, OutputThatCannotBeWrittenIsAnErrorEvenForVersionAndHelp) {
+  Store(In("cover.txt"), CoverWithGaps(20));
+  ASSERT_EQ(RunShell("$Q hide -m x cover.txt -o stego.txt").status, 0);
+  for (const char* command : {"$Q --version >/dev/full", "$Q --help >/dev/full", "$Q --version >&-",
+                              "$Q reveal stego.txt >/dev/full", "$Q capacity cover.txt >&-",
+                              "$Q hide -m x cover.txt >/dev/full"}) {
+    const ProgramResult r = RunShell(command);
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_NE(r.err.find("standard output: write error"), std::string::npos)
+        << command << ": " << r.err;
+  }
+}
+#endif
 
 TEST_F(QuillmereText, TheWindowReadsWhatTheToolHid) {
   ProseCover("cover.txt", "\r\n");

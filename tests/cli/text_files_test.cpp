@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace quillmere::cli {
@@ -51,6 +53,12 @@ TEST(DecodeText, InvalidUtf8NamesTheOffsetOfTheFirstBadByte) {
       {"\xC3\xA4\xED\xA0\x80", "offset 2"},               // surrogate
       {"\xC3\xA4 \x80 ok", "offset 3"},                   // stray continuation byte
       {std::string(70000, 'a') + "\xFF", "offset 70000"}, // beyond the first piece
+      // Near the border of the first piece: a cut inside a bad sequence must not move the blame
+      // onto the character before it.
+      {std::string(kPieceLength - 4, 'a') + "\xC3\x80\x80\x80\x80", "offset 65534"},
+      {std::string(kPieceLength - 4, 'a') + "\xE2\x80\x80\x80\x80", "offset 65535"},
+      {std::string(kPieceLength - 4, 'a') + "\xF0\xA0\x80\x80\x80", "offset 65536"},
+      {std::string(kPieceLength - 1, 'a') + "\xF0\x9F\x98 ", "offset 65535"},
   };
   for (const Case& c : cases) {
     try {
@@ -63,6 +71,19 @@ TEST(DecodeText, InvalidUtf8NamesTheOffsetOfTheFirstBadByte) {
           << error.what();
     }
   }
+}
+
+TEST(InputBytes, AFileShortenedAfterReadingDisturbsNothing) {
+  // A file mapped into memory instead of read would make the lost pages a fatal bus error.
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() / "quillmere_text_files_test_shrinking.txt";
+  const std::string content(std::size_t{1} << 20, 'x');
+  std::ofstream(path, std::ios::binary)
+      .write(content.data(), static_cast<std::streamsize>(content.size()));
+  const InputBytes input(path.string());
+  std::filesystem::resize_file(path, 0);
+  EXPECT_EQ(input.View(), content);
+  std::filesystem::remove(path);
 }
 
 TEST(DecodeInPieces, CharactersAcrossPieceBordersStayWhole) {
@@ -108,6 +129,28 @@ TEST(HideInPlace, TooLongMessageNamesNeededAndAvailableGapsAndLeavesTheCover) {
               std::string::npos);
   }
   EXPECT_EQ(cover, kCover);
+}
+
+TEST(HideInPlace, CapacityBoundaryIsExactWithAndWithoutNoBreakSpacesInTheCover) {
+  // "AC" needs 16 gaps; cut to 15, "C" (0x43) loses its last bit and reads as "B".
+  const auto cover = [](std::size_t gaps, bool noBreak) {
+    std::u16string text = u"x";
+    for (std::size_t gap = 0; gap < gaps; ++gap) {
+      text += noBreak && gap % 2 == 0 ? u"\u00A0x" : u" x";
+    }
+    return text;
+  };
+  for (const bool noBreak : {false, true}) {
+    std::u16string fits = cover(16, noBreak);
+    EXPECT_EQ(HideInPlace(fits, u"AC", false).gapsAvailable, 16U);
+    EXPECT_EQ(RevealMessage(fits), u"AC") << noBreak;
+
+    std::u16string tooShort = cover(15, noBreak);
+    EXPECT_THROW(HideInPlace(tooShort, u"AC", false), ToolError) << noBreak;
+    EXPECT_EQ(tooShort, cover(15, noBreak));
+    HideInPlace(tooShort, u"AC", true);
+    EXPECT_EQ(RevealMessage(tooShort), u"AB") << noBreak;
+  }
 }
 
 TEST(HideInPlace, TruncateKeepsWhatFits) {

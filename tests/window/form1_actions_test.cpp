@@ -191,6 +191,29 @@ TEST_F(UnlockedWindow, OverlongMessageIsCutToTheCapacity) {
   EXPECT_EQ(window.text4.size(), 8U);
 }
 
+TEST_F(UnlockedWindow, CapacityBoundaryIsExactAndOnlyBitsBeyondItAreDropped) {
+  // "abcdefg" needs 56 gaps. With 55, the last bit of "g" (0x67) is dropped and it reads as "f".
+  const auto cover = [](std::size_t gaps) {
+    std::u16string text = u"Wort";
+    for (std::size_t gap = 0; gap < gaps; ++gap) {
+      text += u" Wort";
+    }
+    return text;
+  };
+  window.UserSetsText(TextBox::Text2, u"abcdefg");
+  window.UserSetsText(TextBox::Text1, cover(56));
+  window.UserClicks(Button::Command2);
+  window.UserClicks(Button::Command1);
+  EXPECT_EQ(window.text4, u"abcdefg");
+
+  window.UserSetsText(TextBox::Text1, cover(55));
+  window.UserClicks(Button::Command2);
+  EXPECT_EQ(window.title.size(), 56U);
+  window.UserClicks(Button::Command1);
+  EXPECT_EQ(window.title.size(), 55U);
+  EXPECT_EQ(window.text4, u"abcdeff");
+}
+
 TEST(ShowInfo, ShowsTheInfoTextCaptionedWithTheApplicationTitle) {
   Form1State window;
   window.UserClicks(Button::Command5);

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The operating system's calls beneath the tool's output files, one small function each, so that
+// each platform's version of a call stays in one place. Files are the C runtime's int descriptors.
+// A function that fails returns false or -1 and leaves the reason in errno.
+namespace quillmere::cli::os {
+
+// Returns N when `path` names one of this process's own descriptors: "/dev/stdin", "/dev/stdout",
+// "/dev/stderr", "/dev/fd/N", "/proc/self/fd/N", "/proc/<this process>/fd/N", or a symbolic link
+// that leads to one of them. Otherwise, and on systems without such names, returns nullopt. Says
+// nothing about whether N is open.
+std::optional<int> OwnDescriptorName(const std::string& path);
+
+// Returns true when `descriptor` is open in this process.
+bool IsOpen(int descriptor) noexcept;
+
+// Opens an existing file that is not a regular file (a device, a pipe) for writing, without
+// truncating or creating it; returns the descriptor or -1.
+int OpenExisting(const std::string& path) noexcept;
+
+// Creates `path`, which must not exist yet, readable and writable by its owner only; returns the
+// descriptor or -1. Until RemoveTemporary or ReplaceWithTemporary, an interrupt (SIGINT, SIGTERM,
+// SIGHUP) removes the file before the process ends as that signal's default action ends it. One
+// such file exists at a time.
+int CreateTemporary(const std::string& path) noexcept;
+
+// Removes the file CreateTemporary made; an interrupt no longer touches it.
+void RemoveTemporary(const std::string& path) noexcept;
+
+// Renames the file CreateTemporary made over `target`, replacing it in one step; returns false on
+// failure, when the temporary file is still there.
+bool ReplaceWithTemporary(const std::string& temporary, const std::string& target) noexcept;
+
+// Writes all of `bytes`, continuing after partial writes; returns false on the first failure.
+bool WriteFully(int descriptor, std::string_view bytes) noexcept;
+
+// Makes the content of `descriptor` durable on its disk; returns false on failure.
+bool SyncFile(int descriptor) noexcept;
+
+// Flushes the directory holding `path`, so that a rename in it survives a crash. Best effort: a
+// directory that cannot be flushed is left as it is.
+void SyncDirectoryOf(const std::string& path) noexcept;
+
+// Gives `descriptor` the permissions of the existing file `target`, and its owner and group where
+// this process may; for a target that does not exist yet, the permissions of a new file (read and
+// write for all, less the process's file creation mask). Returns false when they cannot be set.
+bool TakePermissionsFor(int descriptor, const std::string& target) noexcept;
+
+// Closes a descriptor; returns false when the close reports an error, such as a failed
+// delayed write.
+bool Close(int descriptor) noexcept;
+
+} // namespace quillmere::cli::os
