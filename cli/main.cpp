@@ -178,8 +178,9 @@ int main(int argc, char** argv) {
   for (CLI::App* command : {hideCommand, revealCommand, capacityCommand}) {
     command->group("Commands");
   }
-  app.footer("Exit status: 0 done, 1 failed (nothing written), 2 command-line mistake,\n"
-             "3 no hidden message found, 128+N ended by signal N.");
+  app.footer(
+      "Exit status: 0 done, 1 failed (nothing written), 2 command-line mistake,\n"
+      "3 no hidden message found, 128+N ended by signal N.");
 
   try {
     app.parse(arguments.Count(), arguments.Values());

@@ -76,9 +76,9 @@ protected:
 #ifndef _WIN32
   // Runs `shell` (with $Q standing for the tool) in the scratch directory.
   ProgramResult RunShell(const std::string& shell) const {
-    const std::string command = "cd '" + dir_.string() + "' && Q='" QUILLMERE_TEXT_EXECUTABLE
-                                "' && (" +
-                                shell + ") >.stdout 2>.stderr";
+    const std::string command = "cd '" + dir_.string() +
+                                "' && Q='" QUILLMERE_TEXT_EXECUTABLE "' && (" + shell +
+                                ") >.stdout 2>.stderr";
     const int raw = std::system(command.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(In(".stdout")), Slurp(In(".stderr"))};
   }

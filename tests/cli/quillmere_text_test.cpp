@@ -260,12 +260,17 @@ TEST_F(ExitStatus, AMessageThatFillsEveryGapIsHiddenWholeOneGapMoreFails) {
     const char* revealed;
   };
   const Case cases[] = {
-      {16, 0, {}, 0, "AC"},    {16, 3, {}, 0, "AC"},           {15, 0, {}, 1, nullptr},
-      {15, 3, {}, 1, nullptr}, {15, 0, {"--truncate"}, 0, "AB"}, {15, 3, {"--truncate"}, 0, "AB"},
+      {16, 0, {}, 0, "AC"},
+      {16, 3, {}, 0, "AC"},
+      {15, 0, {}, 1, nullptr},
+      {15, 3, {}, 1, nullptr},
+      {15, 0, {"--truncate"}, 0, "AB"},
+      {15, 3, {"--truncate"}, 0, "AB"},
   };
   for (const Case& c : cases) {
     const std::string name = std::to_string(c.gaps) + " gaps, no-break every " +
-                             std::to_string(c.noBreakEvery) + (c.options.empty() ? "" : " --truncate");
+                             std::to_string(c.noBreakEvery) +
+                             (c.options.empty() ? "" : " --truncate");
     Store(In("cover.txt"), CoverWithGaps(c.gaps, c.noBreakEvery));
     fs::remove(In("out.txt"));
     Arguments hide{"hide"};
@@ -302,7 +307,10 @@ TEST_F(ExitStatus, RevealWithoutAMessageSaysSoAndExitsThree) {
       {{"reveal", "nogaps.txt"}, 3, "", "no hidden message: the text has no gaps\n"},
       {{"reveal", "long.txt"}, 3, "", "no hidden message: all 20000 gaps are ordinary spaces\n"},
       {{"reveal", "stego.txt"}, 0, "Hallo", ""},
-      {{"reveal", "--bits", "plain.txt"}, 0, "000000000000000000000000000000000000000000000000\n", ""},
+      {{"reveal", "--bits", "plain.txt"},
+       0,
+       "000000000000000000000000000000000000000000000000\n",
+       ""},
   };
   for (const Case& c : cases) {
     const ProgramResult r = Run(c.command);
@@ -315,9 +323,10 @@ TEST_F(ExitStatus, RevealWithoutAMessageSaysSoAndExitsThree) {
 
 TEST_F(ExitStatus, MessageWithNulIsRefusedSinceRevealWouldStopThere) {
   Store(In("cover.txt"), CoverWithGaps(100));
-  Store(In("nul.txt"), std::string("ab\0cd", 5));
+  Store(In("with-nul.txt"), std::string("ab\0cd", 5));
   Store(In("emoji-nul.txt"), std::string("\xF0\x9F\x98\x80\0", 5));
-  const ProgramResult nul = Run({"hide", "--message-file", "nul.txt", "cover.txt", "-o", "out.txt"});
+  const ProgramResult nul =
+      Run({"hide", "--message-file", "with-nul.txt", "cover.txt", "-o", "out.txt"});
   EXPECT_EQ(nul.status, 1);
   EXPECT_EQ(nul.err,
             "quillmere-text: the message holds U+0000 at character 3; nothing after it could be "
