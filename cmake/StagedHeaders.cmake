@@ -4,7 +4,8 @@
 # targets of the same names as the packages' own.
 
 # Copies the `entries` (files or folders) of `source` to `destination` and makes `target` an
-# imported header-only target whose include directory is `destination`.
+# imported header-only target whose include directory is `destination`, seen in every folder of
+# the project (the tests use them too).
 function(quillmere_stage_headers target source destination)
   cmake_parse_arguments(arg "" "" "ENTRIES" ${ARGN})
   foreach(entry IN LISTS arg_ENTRIES)
@@ -13,7 +14,7 @@ function(quillmere_stage_headers target source destination)
     endif()
     file(COPY "${source}/${entry}" DESTINATION "${destination}")
   endforeach()
-  add_library(${target} INTERFACE IMPORTED)
+  add_library(${target} INTERFACE IMPORTED GLOBAL)
   set_target_properties(${target} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${destination}")
 endfunction()
 
