@@ -82,26 +82,6 @@ TEST_F(OsFiles, CreateTemporaryMakesTheNamedFileOnlyWhereNoneExists) {
   EXPECT_FALSE(fs::exists(dir_ / fs::path(u8"Zwischenstand-ł")));
 }
 
-TEST_F(OsFiles, ReplaceWithTemporaryReplacesAFileOrMakesANewOne) {
-  struct Case {
-    const char* target;
-    bool exists;
-  };
-  for (const Case& c : {Case{"alt-ä.txt", true}, Case{"neu-ä.txt", false}}) {
-    const std::string target = In(c.target);
-    if (c.exists) {
-      std::ofstream(os::PathFromUtf8(target)) << "alt";
-    }
-    const int descriptor = os::CreateTemporary(In("tmp"));
-    ASSERT_GE(descriptor, 0);
-    EXPECT_TRUE(os::WriteFully(descriptor, "neu"));
-    EXPECT_TRUE(os::Close(descriptor));
-    EXPECT_TRUE(os::ReplaceWithTemporary(In("tmp"), target)) << c.target;
-    EXPECT_EQ(Slurp(os::PathFromUtf8(target)), "neu") << c.target;
-    EXPECT_FALSE(fs::exists(os::PathFromUtf8(In("tmp")))) << c.target;
-  }
-}
-
 #ifdef _WIN32
 // Ctrl+C reaches a console program as a call of its handler on a thread of its own. The helper
 // that sends it to its console is started with a console of its own, so that no other program
