@@ -1,14 +1,23 @@
 #include "os_files.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
+#include <cwchar>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -24,7 +33,153 @@ namespace {
 
 namespace fs = std::filesystem;
 
-#ifndef _WIN32
+#ifdef _WIN32
+
+// Returns the UTF-16 form of the UTF-8 `name`; a byte that is not UTF-8 becomes U+FFFD.
+std::wstring Widen(std::string_view name) {
+  const auto length = static_cast<int>(std::min<std::size_t>(name.size(), INT_MAX));
+  if (length == 0) {
+    return {};
+  }
+  const int size = MultiByteToWideChar(CP_UTF8, 0, name.data(), length, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, name.data(), length, wide.data(), size);
+  return wide;
+}
+
+// Returns the UTF-8 form of the UTF-16 `wide`; an unpaired surrogate becomes U+FFFD.
+std::string Narrow(std::wstring_view wide) {
+  const auto length = static_cast<int>(std::min<std::size_t>(wide.size(), INT_MAX));
+  if (length == 0) {
+    return {};
+  }
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, bytes.data(), size, nullptr, nullptr);
+  return bytes;
+}
+
+// Returns the whole path of `name`: wine's ReplaceFileW fails on relative ones.
+std::wstring FullPath(const std::string& name) {
+  const std::wstring wide = Widen(name);
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0) {
+      return wide;
+    }
+    if (length < full.size()) {
+      full.resize(length);
+      return full;
+    }
+    full.resize(length);
+  }
+}
+
+// Sets errno to the nearest counterpart of the Windows error `error`, for the tool's messages.
+void SetErrno(DWORD error) {
+  switch (error) {
+  case ERROR_FILE_NOT_FOUND:
+  case ERROR_PATH_NOT_FOUND:
+  case ERROR_INVALID_NAME:
+  case ERROR_INVALID_DRIVE:
+  case ERROR_BAD_NETPATH:
+  case ERROR_BAD_PATHNAME:
+    errno = ENOENT;
+    break;
+  case ERROR_FILE_EXISTS:
+  case ERROR_ALREADY_EXISTS:
+    errno = EEXIST;
+    break;
+  case ERROR_DISK_FULL:
+  case ERROR_HANDLE_DISK_FULL:
+    errno = ENOSPC;
+    break;
+  case ERROR_FILENAME_EXCED_RANGE:
+    errno = ENAMETOOLONG;
+    break;
+  case ERROR_NOT_ENOUGH_MEMORY:
+  case ERROR_OUTOFMEMORY:
+    errno = ENOMEM;
+    break;
+  case ERROR_ACCESS_DENIED:
+  case ERROR_SHARING_VIOLATION:
+  case ERROR_LOCK_VIOLATION:
+  case ERROR_WRITE_PROTECT:
+  case ERROR_UNABLE_TO_REMOVE_REPLACED:
+  case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+    errno = EACCES;
+    break;
+  default:
+    errno = EIO;
+  }
+}
+
+// Returns a C runtime descriptor that owns `handle`, or -1 after closing it.
+int DescriptorFor(HANDLE handle, int flags) {
+  const int descriptor = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), flags);
+  if (descriptor < 0) {
+    CloseHandle(handle);
+  }
+  return descriptor;
+}
+
+// The one temporary file a console event removes. The console handler runs on a thread of its
+// own, so the record changes, and the file is made, closed, removed and renamed, under this lock.
+SRWLOCK temporaryLock = SRWLOCK_INIT;
+wchar_t temporaryPath[32768];
+HANDLE temporaryHandle = INVALID_HANDLE_VALUE;
+bool temporaryExists = false;
+
+// Holds temporaryLock while it lives; keeps errno and the thread's last Windows error.
+class TemporaryLocked {
+public:
+  TemporaryLocked() noexcept { AcquireSRWLockExclusive(&temporaryLock); }
+  ~TemporaryLocked() {
+    const int error = errno;
+    const DWORD windowsError = GetLastError();
+    ReleaseSRWLockExclusive(&temporaryLock);
+    SetLastError(windowsError);
+    errno = error;
+  }
+  TemporaryLocked(const TemporaryLocked&) = delete;
+  TemporaryLocked& operator=(const TemporaryLocked&) = delete;
+};
+
+// Called on a thread of its own for Ctrl+C, Ctrl+Break, the closing of the console window, and
+// the user logging off or the system shutting down while the tool runs in a console. Removes the
+// temporary file and ends the process with status 130, as a POSIX shell reports Ctrl+C. Best
+// effort: Ctrl+C does not arrive where it is switched off (a process started in a new process
+// group); for a closing console Windows waits only about five seconds; and nothing runs when the
+// process is ended from outside (TerminateProcess, "taskkill /F") or crashes. The file is open
+// without sharing its deletion, so its handle is closed first; a write still under way on the
+// main thread may keep it a moment longer, hence the retries. The main thread, should it reach
+// the lock, waits there until the process ends.
+BOOL WINAPI RemoveTemporaryAndEnd(DWORD) {
+  AcquireSRWLockExclusive(&temporaryLock);
+  if (temporaryExists) {
+    if (temporaryHandle != INVALID_HANDLE_VALUE) {
+      CloseHandle(temporaryHandle);
+    }
+    for (int attempt = 0; attempt < 200 && DeleteFileW(temporaryPath) == 0 &&
+                          GetLastError() == ERROR_SHARING_VIOLATION;
+         ++attempt) {
+      Sleep(10);
+    }
+  }
+  TerminateProcess(GetCurrentProcess(), 130);
+  return TRUE;
+}
+
+// Installs RemoveTemporaryAndEnd, once.
+void CatchConsoleEvents() {
+  static const bool installed = SetConsoleCtrlHandler(RemoveTemporaryAndEnd, TRUE) != 0;
+  static_cast<void>(installed);
+}
+
+#else
 
 // Returns N when `path`, absolute and lexically normal, is one of the names of descriptor N.
 std::optional<int> DescriptorNamedBy(const fs::path& path) {
@@ -135,8 +290,34 @@ private:
 
 #ifdef _WIN32
 
-// Windows names its consoles and devices differently; until they are recognised here, such a
-// name is opened as a file.
+std::filesystem::path PathFromUtf8(std::string_view name) {
+  return fs::path(Widen(name));
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path) {
+  return Narrow(path.native());
+}
+
+std::FILE* OpenForReading(const std::string& path) noexcept {
+  // Shared for writing and deletion too, as files are on POSIX systems, so that an output written
+  // over its own input can replace it while it is still open here.
+  const HANDLE handle = CreateFileW(Widen(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    SetErrno(GetLastError());
+    return nullptr;
+  }
+  const int descriptor = DescriptorFor(handle, _O_RDONLY | _O_BINARY);
+  std::FILE* const file = descriptor < 0 ? nullptr : _fdopen(descriptor, "rb");
+  if (file == nullptr && descriptor >= 0) {
+    _close(descriptor);
+  }
+  return file;
+}
+
+// Windows names its standard streams as devices (CONOUT$, CON), which OpenUnlessRegularFile
+// writes directly.
 std::optional<int> OwnDescriptorName(const std::string&) {
   return std::nullopt;
 }
@@ -145,27 +326,74 @@ bool IsOpen(int descriptor) noexcept {
   return _get_osfhandle(descriptor) != -1;
 }
 
-int OpenExisting(const std::string& path) noexcept {
-  return _open(path.c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT);
+std::optional<int> OpenUnlessRegularFile(const std::string& path) noexcept {
+  const std::wstring wide = Widen(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    errno = EISDIR;
+    return -1;
+  }
+  // A device (NUL, CON, COM1, \\.\pipe\...) is known by the type of an open handle, since its
+  // name need not exist as a file. Opened this way, a regular file is neither created nor changed.
+  const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return std::nullopt; // nothing there yet, or a file whose replacement will say what is wrong
+  }
+  if (GetFileType(handle) == FILE_TYPE_DISK) {
+    CloseHandle(handle);
+    return std::nullopt;
+  }
+  return DescriptorFor(handle, _O_WRONLY | _O_BINARY);
 }
 
-// Without signals to catch, an interrupted run leaves the temporary file behind.
 int CreateTemporary(const std::string& path) noexcept {
-  return _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-               _S_IREAD | _S_IWRITE);
+  const std::wstring wide = Widen(path);
+  if (wide.size() >= std::size(temporaryPath)) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  CatchConsoleEvents();
+  const TemporaryLocked locked;
+  // _O_EXCL makes the creation fail where the name exists, which fopen's "x" does not do with
+  // every Microsoft C runtime.
+  const int descriptor =
+      _wopen(wide.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+             _S_IREAD | _S_IWRITE);
+  if (descriptor >= 0) {
+    std::wmemcpy(temporaryPath, wide.c_str(), wide.size() + 1);
+    temporaryHandle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+    temporaryExists = true;
+  }
+  return descriptor;
 }
 
 void RemoveTemporary(const std::string& path) noexcept {
-  _unlink(path.c_str());
+  const TemporaryLocked locked;
+  _wunlink(Widen(path).c_str());
+  temporaryExists = false;
 }
 
 bool ReplaceWithTemporary(const std::string& temporary, const std::string& target) noexcept {
-  std::error_code error;
-  fs::rename(temporary, target, error);
-  if (error) {
-    errno = EACCES;
+  const std::wstring from = FullPath(temporary);
+  const std::wstring to = FullPath(target);
+  const TemporaryLocked locked;
+  // ReplaceFileW gives the new file the attributes, access rights and creation time of the one it
+  // replaces, where a rename would leave those of a new file. A target not yet there is renamed
+  // to, as is one that ReplaceFileW removed without putting the new file in its place.
+  BOOL done = ReplaceFileW(to.c_str(), from.c_str(), nullptr,
+                           REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                           nullptr);
+  if (done == 0 && (GetLastError() == ERROR_FILE_NOT_FOUND ||
+                    GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT)) {
+    done =
+        MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  }
+  if (done == 0) {
+    SetErrno(GetLastError());
     return false;
   }
+  temporaryExists = false;
   return true;
 }
 
@@ -186,17 +414,36 @@ bool SyncFile(int descriptor) noexcept {
   return _commit(descriptor) == 0;
 }
 
+// Windows flushes no directories; the file system's journal keeps the replacement whole.
 void SyncDirectoryOf(const std::string&) noexcept {}
 
+// ReplaceWithTemporary carries the target's attributes and access rights over; a new file gets
+// those its directory gives.
 bool TakePermissionsFor(int, const std::string&) noexcept {
   return true;
 }
 
 bool Close(int descriptor) noexcept {
+  const TemporaryLocked locked;
+  if (temporaryExists && temporaryHandle == reinterpret_cast<HANDLE>(_get_osfhandle(descriptor))) {
+    temporaryHandle = INVALID_HANDLE_VALUE;
+  }
   return _close(descriptor) == 0;
 }
 
 #else
+
+std::filesystem::path PathFromUtf8(std::string_view name) {
+  return fs::path(std::string(name));
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path) {
+  return path.string();
+}
+
+std::FILE* OpenForReading(const std::string& path) noexcept {
+  return std::fopen(path.c_str(), "rb");
+}
 
 std::optional<int> OwnDescriptorName(const std::string& path) {
   std::error_code error;
@@ -227,7 +474,11 @@ bool IsOpen(int descriptor) noexcept {
   return fcntl(descriptor, F_GETFD) != -1;
 }
 
-int OpenExisting(const std::string& path) noexcept {
+std::optional<int> OpenUnlessRegularFile(const std::string& path) noexcept {
+  struct stat facts = {};
+  if (stat(path.c_str(), &facts) != 0 || S_ISREG(facts.st_mode)) {
+    return std::nullopt;
+  }
   return open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
 }
 

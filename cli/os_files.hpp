@@ -1,13 +1,27 @@
 #pragma once
 
+#include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
-// The operating system's calls beneath the tool's output files, one small function each, so that
-// each platform's version of a call stays in one place. Files are the C runtime's int descriptors.
-// A function that fails returns false or -1 and leaves the reason in errno.
+// The operating system's calls beneath the tool's files, one small function each, so that each
+// platform's version of a call stays in one place. File names are UTF-8 on every system; on
+// Windows they reach the wide-character calls. Files are the C runtime's int descriptors. A
+// function that fails returns false, -1 or nullptr and leaves the reason in errno.
 namespace quillmere::cli::os {
+
+// Returns the path the UTF-8 `name` names. A std::string given to std::filesystem::path directly
+// would be read in the ANSI code page on Windows.
+std::filesystem::path PathFromUtf8(std::string_view name);
+
+// Returns the name of `path` in UTF-8, as PathFromUtf8 takes it back.
+std::string Utf8FromPath(const std::filesystem::path& path);
+
+// Opens the file `path` for reading bytes as they are; returns nullptr on failure. On Windows,
+// other programs and this one may still write, rename or replace the file while it is open.
+std::FILE* OpenForReading(const std::string& path) noexcept;
 
 // Returns N when `path` names one of this process's own descriptors: "/dev/stdin", "/dev/stdout",
 // "/dev/stderr", "/dev/fd/N", "/proc/self/fd/N", "/proc/<this process>/fd/N", or a symbolic link
@@ -18,20 +32,24 @@ std::optional<int> OwnDescriptorName(const std::string& path);
 // Returns true when `descriptor` is open in this process.
 bool IsOpen(int descriptor) noexcept;
 
-// Opens an existing file that is not a regular file (a device, a pipe) for writing, without
-// truncating or creating it; returns the descriptor or -1.
-int OpenExisting(const std::string& path) noexcept;
+// When `path` names something that exists and is not a regular file (a device such as /dev/null,
+// NUL or CON, a pipe, a socket), opens it for writing, without truncating it, and returns the
+// descriptor, or -1 when that fails. Returns nullopt for a regular file or a name not yet taken.
+std::optional<int> OpenUnlessRegularFile(const std::string& path) noexcept;
 
 // Creates `path`, which must not exist yet, readable and writable by its owner only; returns the
-// descriptor or -1. Until RemoveTemporary or ReplaceWithTemporary, an interrupt (SIGINT, SIGTERM,
-// SIGHUP) removes the file before the process ends as that signal's default action ends it. One
-// such file exists at a time.
+// descriptor or -1, with errno EEXIST where the name is taken. Until RemoveTemporary or
+// ReplaceWithTemporary, an interrupt (SIGINT, SIGTERM, SIGHUP) removes the file before the process
+// ends as that signal's default action ends it; on Windows a console event (Ctrl+C, Ctrl+Break,
+// the console closing) removes it and ends the process with status 130. One such file exists at a
+// time.
 int CreateTemporary(const std::string& path) noexcept;
 
 // Removes the file CreateTemporary made; an interrupt no longer touches it.
 void RemoveTemporary(const std::string& path) noexcept;
 
-// Renames the file CreateTemporary made over `target`, replacing it in one step; returns false on
+// Renames the file CreateTemporary made over `target`, replacing it in one step; on Windows the
+// new file keeps the attributes and access rights of the one it replaces. Returns false on
 // failure, when the temporary file is still there.
 bool ReplaceWithTemporary(const std::string& temporary, const std::string& target) noexcept;
 
@@ -48,6 +66,7 @@ void SyncDirectoryOf(const std::string& path) noexcept;
 // Gives `descriptor` the permissions of the existing file `target`, and its owner and group where
 // this process may; for a target that does not exist yet, the permissions of a new file (read and
 // write for all, less the process's file creation mask). Returns false when they cannot be set.
+// Does nothing on Windows, where ReplaceWithTemporary carries them over.
 bool TakePermissionsFor(int descriptor, const std::string& target) noexcept;
 
 // Closes a descriptor; returns false when the close reports an error, such as a failed

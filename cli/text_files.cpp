@@ -172,7 +172,7 @@ std::pair<std::string, int> CreateTemporaryNextTo(const fs::path& target) {
     for (int i = 0; i < 8; ++i) {
       name += kLetters[pick() % kLetters.size()];
     }
-    std::string candidate = (target.parent_path() / name).string();
+    std::string candidate = os::Utf8FromPath(target.parent_path() / name);
     // A name that exists is refused, so another process's file is never taken over.
     const int descriptor = os::CreateTemporary(candidate);
     if (descriptor >= 0) {
@@ -182,7 +182,7 @@ std::pair<std::string, int> CreateTemporaryNextTo(const fs::path& target) {
       break;
     }
   }
-  throw ToolError(target.string() + ": cannot create a file next to it: " + ErrnoText());
+  throw ToolError(os::Utf8FromPath(target) + ": cannot create a file next to it: " + ErrnoText());
 }
 
 } // namespace
@@ -199,13 +199,14 @@ InputBytes::InputBytes(const std::string& path) {
     }
     return;
   }
-  const File file{std::fopen(path.c_str(), "rb")};
+  const File file{os::OpenForReading(path)};
   if (!file) {
     throw ToolError(path + ": " + ErrnoText());
   }
   // One read of the whole file where its size is known; ReadRest picks up whatever grew since.
   std::error_code ignored;
-  const auto size = fs::is_regular_file(path, ignored) ? fs::file_size(path, ignored) : 0;
+  const fs::path name = os::PathFromUtf8(path);
+  const auto size = fs::is_regular_file(name, ignored) ? fs::file_size(name, ignored) : 0;
   if (!ignored && size > 0) {
     bytes_.resize(static_cast<std::size_t>(size));
     bytes_.resize(std::fread(bytes_.data(), 1, bytes_.size(), file.get()));
@@ -324,24 +325,23 @@ AtomicOutput::AtomicOutput(const std::string& path) : name_(path) {
     descriptor_ = *own;
     return;
   }
-  std::error_code error;
-  const auto status = fs::status(path, error);
-  if (fs::exists(status) && !fs::is_regular_file(status)) {
-    descriptor_ = os::OpenExisting(path);
+  if (const auto stream = os::OpenUnlessRegularFile(path)) {
+    descriptor_ = *stream;
     if (descriptor_ < 0) {
       throw ToolError(path + ": " + ErrnoText());
     }
     ownsDescriptor_ = true;
     return;
   }
-  fs::path target = path;
+  std::error_code error;
+  fs::path target = os::PathFromUtf8(path);
   if (fs::is_symlink(target, error)) {
     target = fs::canonical(target, error);
     if (error) {
       throw ToolError(path + ": " + error.message());
     }
   }
-  target_ = target.string();
+  target_ = os::Utf8FromPath(target);
   std::tie(temporary_, descriptor_) = CreateTemporaryNextTo(target);
   ownsDescriptor_ = true;
 }

@@ -27,6 +27,18 @@ namespace fs = std::filesystem;
 using quillmere::testing::ProgramResult;
 using Arguments = std::vector<std::string>;
 
+// Returns the path named by the UTF-8 `name`. A std::string would be read in the ANSI code page on
+// Windows; a UTF-8 string of char8_t is read as UTF-8 everywhere.
+inline fs::path Utf8Path(std::string_view name) {
+  return fs::path(std::u8string(name.begin(), name.end()));
+}
+
+// Returns the name of `path` in UTF-8.
+inline std::string Utf8Name(const fs::path& path) {
+  const std::u8string name = path.filename().u8string();
+  return std::string(name.begin(), name.end());
+}
+
 inline std::string Slurp(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream bytes;
@@ -66,7 +78,18 @@ protected:
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  fs::path In(const std::string& name) const { return dir_ / name; }
+  // Returns the path of the file `name` (UTF-8) in the scratch directory.
+  fs::path In(std::string_view name) const { return dir_ / Utf8Path(name); }
+
+  // Returns the UTF-8 names of the files in the scratch directory, in order.
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir_)) {
+      names.push_back(Utf8Name(entry.path()));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
 
   // Runs the tool with `arguments` in the scratch directory, `input` on its standard input.
   ProgramResult Run(const Arguments& arguments, std::string_view input = {}) const {

@@ -13,8 +13,20 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace quillmere::cli {
 namespace {
+
+#ifdef _WIN32
+// Returns true under wine, whose ntdll names its version.
+bool RunningUnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+#endif
 
 TEST_F(QuillmereText, RoundTripThroughFilesKeepsEveryOtherByte) {
   const std::string cover = ProseCover("cover.txt", "\r\n");
@@ -65,6 +77,74 @@ TEST_F(QuillmereText, OutputOverTheCoverItselfIsSafe) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1)
       << "a temporary file was left behind";
 }
+
+// File names are UTF-8 on every system. On Windows they must reach the wide-character calls
+// whole: through the ANSI code page "ä" came out mangled and "Ł" could not be named at all.
+TEST_F(QuillmereText, FileNamesBeyondAsciiAreReadAndWrittenUnderTheirOwnNames) {
+  const std::string cover = ProseCover("Łódź.txt");
+  Store(In("Grüße.txt"), cover);
+  Store(In("Nachricht-ß.txt"), "Grüße");
+  fs::create_directory(In("Ordner-é"));
+  struct Case {
+    Arguments arguments;
+    const char* output;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"hide", "-m", "hi", "Łódź.txt", "-o", "Ausgabe-ä.txt"}, "Ausgabe-ä.txt", "hi"},
+      {{"hide", "--message-file", "Nachricht-ß.txt", "Łódź.txt", "-o", "Notiz-😀.txt"},
+       "Notiz-😀.txt",
+       "Grüße"},
+      {{"hide", "-m", "hi", "Grüße.txt", "-o", "Grüße.txt"}, "Grüße.txt", "hi"}, // in place
+      {{"hide", "-m", "hi", "Łódź.txt", "-o", "Ordner-é/Łódź.txt"}, "Ordner-é/Łódź.txt", "hi"},
+  };
+  for (const Case& c : cases) {
+    const ProgramResult hidden = Run(c.arguments);
+    EXPECT_EQ(hidden.status, 0) << c.output << ": " << hidden.err;
+    EXPECT_TRUE(SameBytes(Unhidden(Slurp(In(c.output))), cover)) << c.output;
+    EXPECT_EQ(Run({"reveal", c.output}).out, c.message) << c.output;
+  }
+  EXPECT_EQ(Run({"capacity", "Łódź.txt"}).status, 0);
+  const ProgramResult missing = Run({"capacity", "Fehlt-ö.txt"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err.rfind("quillmere-text: Fehlt-ö.txt: ", 0), 0U) << missing.err;
+  const std::vector<std::string> expected = {"Ausgabe-ä.txt", "Grüße.txt", "Nachricht-ß.txt",
+                                             "Notiz-😀.txt", "Ordner-é", "Łódź.txt"};
+  EXPECT_EQ(Names(), expected) << "a file was left behind or named wrongly";
+}
+
+// A device is written directly, never replaced through a new file beside it.
+TEST_F(QuillmereText, DevicesAreWrittenDirectly) {
+  ProseCover("cover.txt");
+#ifdef _WIN32
+  const char* const devices[] = {"NUL", "nul", "\\\\.\\NUL"};
+#else
+  const char* const devices[] = {"/dev/null"};
+#endif
+  for (const char* device : devices) {
+    const ProgramResult r = Run({"hide", "-m", "hi", "cover.txt", "-o", device});
+    EXPECT_EQ(r.status, 0) << device << ": " << r.err;
+    EXPECT_EQ(r.err, "") << device;
+    EXPECT_EQ(Names(), std::vector<std::string>{"cover.txt"}) << device;
+  }
+}
+
+#ifdef _WIN32
+// ReplaceFileW carries the replaced file's attributes and access rights over; a rename would give
+// the new file those of a new file.
+TEST_F(QuillmereText, ReplacingAFileKeepsItsAttributes) {
+  if (RunningUnderWine()) {
+    GTEST_SKIP() << "wine's ReplaceFileW does not carry attributes over";
+  }
+  ProseCover("cover.txt");
+  Store(In("versteckt.txt"), "alt");
+  ASSERT_NE(SetFileAttributesW(In("versteckt.txt").c_str(), FILE_ATTRIBUTE_HIDDEN), 0);
+  const ProgramResult r = Run({"hide", "-m", "hi", "cover.txt", "-o", "versteckt.txt"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(GetFileAttributesW(In("versteckt.txt").c_str()) & FILE_ATTRIBUTE_HIDDEN, 0U);
+  EXPECT_EQ(Run({"reveal", "versteckt.txt"}).out, "hi");
+}
+#endif
 
 TEST_F(QuillmereText, StrayNoBreakSpacesInTheCoverAreMadePlainFirst) {
   Store(In("cover.txt"),
@@ -135,7 +215,8 @@ TEST_F(QuillmereText, Windows1252FilesRoundTrip) {
   std::string plain = Slurp(In("s.txt"));
   std::replace(plain.begin(), plain.end(), '\xA0', ' ');
   EXPECT_EQ(plain, cover);
-  EXPECT_EQ(Run({"reveal", "--encoding", "windows-1252", "s.txt"}).out, "\xC4h");
+  const ProgramResult revealed = Run({"reveal", "--encoding", "windows-1252", "s.txt"});
+  EXPECT_EQ(revealed.out, "\xC4h") << revealed.status << ": " << revealed.err;
   EXPECT_EQ(Run({"capacity", "--encoding", "windows-1252", "cover.txt"}).out,
             "18 gaps, 2 characters\n");
 }
@@ -323,10 +404,11 @@ TEST_F(ExitStatus, RevealWithoutAMessageSaysSoAndExitsThree) {
 
 TEST_F(ExitStatus, MessageWithNulIsRefusedSinceRevealWouldStopThere) {
   Store(In("cover.txt"), CoverWithGaps(100));
-  Store(In("with-nul.txt"), std::string("ab\0cd", 5));
+  // Not "nul.txt": on Windows that names the NUL device, whatever the extension.
+  Store(In("ab-nul.txt"), std::string("ab\0cd", 5));
   Store(In("emoji-nul.txt"), std::string("\xF0\x9F\x98\x80\0", 5));
   const ProgramResult nul =
-      Run({"hide", "--message-file", "with-nul.txt", "cover.txt", "-o", "out.txt"});
+      Run({"hide", "--message-file", "ab-nul.txt", "cover.txt", "-o", "out.txt"});
   EXPECT_EQ(nul.status, 1);
   EXPECT_EQ(nul.err,
             "quillmere-text: the message holds U+0000 at character 3; nothing after it could be "
