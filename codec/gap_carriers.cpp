@@ -122,6 +122,18 @@ std::u16string EmbedBits(std::u16string_view cover, std::u16string_view bits) {
   return result;
 }
 
-std::size_t Capacity(std::u16string_view cover) noexcept { return CountCarriers(cover, true); }
+std::u16string CarriersOf(std::u16string_view cover) {
+  std::u16string carriers(CountCarriers(cover, false), kSpace);
+  char16_t* out = carriers.data();
+  ForEachCarrier(cover, false, [&out](std::size_t, bool isNoBreakSpace) {
+    *out++ = isNoBreakSpace ? kNoBreakSpace : kSpace;
+    return true;
+  });
+  return carriers;
+}
+
+std::size_t Capacity(std::u16string_view cover) noexcept {
+  return CountCarriers(cover, true);
+}
 
 } // namespace quillmere

@@ -9,6 +9,8 @@
 
 #include "window/text_boxes.hpp"
 
+#include "codec/gap_carriers.hpp"
+
 #include <quillmere/version.hpp>
 
 #include <QApplication>
@@ -165,6 +167,21 @@ void Form1::ReplaceText(TextBox box, std::u16string_view text) {
   } else {
     lineBox(box)->setText(ToQString(text));
   }
+}
+
+std::u16string Form1::ReadGaps(TextBox box) const {
+  return box == TextBox::Text1 ? text1_->gaps() : CarriersOf(ReadText(box));
+}
+
+void Form1::ReplaceGaps(TextBox box, std::u16string_view gaps) {
+  if (box == TextBox::Text1) {
+    text1_->replaceGaps(gaps);
+    return;
+  }
+  Form1State single;
+  single.text2 = ReadText(box);
+  single.ReplaceGaps(TextBox::Text2, gaps);
+  ReplaceText(box, single.text2);
 }
 
 void Form1::SetTitle(std::u16string_view title) {

@@ -1,5 +1,6 @@
 #include "text_boxes.hpp"
 
+#include "codec/gap_carriers.hpp"
 #include "codec/windows1252.hpp"
 
 #include <QInputMethodEvent>
@@ -10,6 +11,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace quillmere {
 namespace {
@@ -27,16 +30,93 @@ QString InRepertoire(const QString& text) {
 }
 
 // Returns `text` with each line break (CR LF, CR or LF) as the document's paragraph separator, so
-// that positions in it are positions in the document.
+// that positions in it are positions in the document. One pass, in place when `text` is not
+// shared; a text without line breaks is returned as it is.
 QString ToDocumentText(QString text) {
-  text.replace(QLatin1String("\r\n"), QString(QChar::ParagraphSeparator));
-  text.replace(QLatin1Char('\r'), QChar::ParagraphSeparator);
-  text.replace(QLatin1Char('\n'), QChar::ParagraphSeparator);
+  const qsizetype size = text.size();
+  const QChar* in = text.constData();
+  qsizetype first = 0;
+  while (first < size && in[first] != u'\r' && in[first] != u'\n') {
+    ++first;
+  }
+  if (first == size) {
+    return text;
+  }
+  QChar* const begin = text.data();
+  QChar* out = begin + first;
+  for (qsizetype i = first; i < size; ++i) {
+    const QChar ch = begin[i];
+    if (ch == u'\r' || ch == u'\n') {
+      *out++ = QChar::ParagraphSeparator;
+      i += ch == u'\r' && i + 1 < size && begin[i + 1] == u'\n' ? 1 : 0;
+    } else {
+      *out++ = ch;
+    }
+  }
+  text.truncate(out - begin);
   return text;
 }
 
-QString FromDocumentText(QString text) {
-  return text.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
+// Returns `text` with each paragraph separator as CR LF.
+QString FromDocumentText(const QString& text) {
+  const auto separators = text.count(QChar::ParagraphSeparator);
+  if (separators == 0) {
+    return text;
+  }
+  QString result(text.size() + separators, Qt::Uninitialized);
+  QChar* out = result.data();
+  for (const QChar ch : text) {
+    if (ch == QChar::ParagraphSeparator) {
+      *out++ = u'\r';
+      *out++ = u'\n';
+    } else {
+      *out++ = ch;
+    }
+  }
+  return result;
+}
+
+// A selection's text for the clipboard, made only when a program asks for it. It holds the box's
+// text as it stood when the selection was made: the box's copy is shared, not copied, until the
+// box changes, and only then does this one become a copy of its own.
+class SelectionMimeData final : public QMimeData {
+public:
+  SelectionMimeData(QString text, qsizetype from, qsizetype to)
+      : text_(std::move(text)), from_(from), to_(to) {}
+
+  bool hasFormat(const QString& mimeType) const override { return mimeType == kPlainText; }
+  QStringList formats() const override { return {kPlainText}; }
+
+protected:
+  QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
+    if (mimeType != kPlainText) {
+      return QMimeData::retrieveData(mimeType, type);
+    }
+    return FromDocumentText(from_ == 0 && to_ == text_.size() ? text_
+                                                              : text_.mid(from_, to_ - from_));
+  }
+
+private:
+  static inline const QString kPlainText = QStringLiteral("text/plain");
+  QString text_;
+  qsizetype from_;
+  qsizetype to_;
+};
+
+// Marks the box's own changes of its document for as long as it lives.
+class OwnEdit {
+public:
+  explicit OwnEdit(bool& flag) : flag_(flag) { flag_ = true; }
+  ~OwnEdit() { flag_ = false; }
+  OwnEdit(const OwnEdit&) = delete;
+  OwnEdit& operator=(const OwnEdit&) = delete;
+
+private:
+  bool& flag_;
+};
+
+bool IsGap(QChar ch) {
+  return ch == QChar(kSpace) || ch == QChar(kNoBreakSpace);
 }
 
 // Keeps a single-line box's text as a text box keeps it, whether typed, pasted or set.
@@ -68,16 +148,42 @@ CoverTextBox::CoverTextBox(QWidget* parent) : QPlainTextEdit(parent) {
   setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  text_ = document()->toRawText();
+  connect(document(), &QTextDocument::contentsChange, this, &CoverTextBox::followDocumentChange);
 }
 
 QString CoverTextBox::text() const {
-  return FromDocumentText(document()->toRawText());
+  return FromDocumentText(text_);
+}
+
+std::u16string CoverTextBox::gaps() const {
+  return CarriersOf(View(text_));
+}
+
+void CoverTextBox::followDocumentChange(int from, int charsRemoved, int charsAdded) {
+  if (ownEdit_) {
+    return;
+  }
+  const qsizetype size = document()->characterCount() - 1;
+  // The document reports a change that touches its final paragraph separator one character too
+  // long, so the stretch is taken from what was there and what is there now.
+  const qsizetype start = std::clamp<qsizetype>(from, 0, text_.size());
+  const qsizetype removed = std::clamp<qsizetype>(charsRemoved, 0, text_.size() - start);
+  const qsizetype added = size - (text_.size() - removed);
+  if (added < 0 || start + added > size || added > charsAdded + 1 || added > size / 2) {
+    // Reading the whole document at once is faster than reading a large part of it.
+    text_ = document()->toRawText();
+    return;
+  }
+  QTextCursor stretch(document());
+  stretch.setPosition(static_cast<int>(start));
+  stretch.setPosition(static_cast<int>(start + added), QTextCursor::KeepAnchor);
+  text_.replace(start, removed, stretch.selectedText());
 }
 
 void CoverTextBox::replaceText(const QString& text) {
   const QString wanted = ToDocumentText(TextBoxText(text));
-  const QString current = document()->toRawText();
-  const std::u16string_view now = View(current);
+  const std::u16string_view now = View(text_);
   const std::u16string_view next = View(wanted);
   const std::size_t shorter = std::min(now.size(), next.size());
   const auto prefix = static_cast<std::size_t>(
@@ -92,19 +198,25 @@ void CoverTextBox::replaceText(const QString& text) {
                     next.rbegin())
           .first -
       now.rbegin());
+  const bool sameLength = now.size() == next.size();
 
   const QTextCursor before = textCursor();
   const int horizontal = horizontalScrollBar()->value();
   const int vertical = verticalScrollBar()->value();
 
-  QTextCursor edit(document());
-  edit.setPosition(static_cast<int>(prefix));
-  edit.setPosition(static_cast<int>(now.size() - suffix), QTextCursor::KeepAnchor);
-  edit.insertText(wanted.mid(static_cast<qsizetype>(prefix),
-                             static_cast<qsizetype>(next.size() - prefix - suffix)));
+  const QString middle = wanted.mid(static_cast<qsizetype>(prefix),
+                                    static_cast<qsizetype>(next.size() - prefix - suffix));
+  {
+    const OwnEdit own(ownEdit_);
+    QTextCursor edit(document());
+    edit.setPosition(static_cast<int>(prefix));
+    edit.setPosition(static_cast<int>(now.size() - suffix), QTextCursor::KeepAnchor);
+    edit.insertText(middle);
+  }
+  text_ = wanted;
 
   QTextCursor after(document());
-  if (now.size() == next.size()) {
+  if (sameLength) {
     after.setPosition(before.anchor());
     after.setPosition(before.position(), QTextCursor::KeepAnchor);
     setTextCursor(after);
@@ -115,10 +227,70 @@ void CoverTextBox::replaceText(const QString& text) {
   }
 }
 
+void CoverTextBox::replaceGaps(std::u16string_view gaps) {
+  // The gaps that change, with their positions, in text order.
+  std::vector<std::pair<qsizetype, QChar>> changes;
+  const QChar* const chars = text_.constData();
+  std::size_t next = 0;
+  for (qsizetype i = 0; i < text_.size() && next < gaps.size(); ++i) {
+    if (IsGap(chars[i])) {
+      if (chars[i] != QChar(gaps[next])) {
+        changes.emplace_back(i, QChar(gaps[next]));
+      }
+      ++next;
+    }
+  }
+  if (changes.empty()) {
+    return;
+  }
+
+  const QTextCursor before = textCursor();
+  const int horizontal = horizontalScrollBar()->value();
+  const int vertical = verticalScrollBar()->value();
+  {
+    // One stretch per line, from its first to its last changing gap: a line break inside a
+    // stretch would make the document take its blocks apart and build them anew.
+    const OwnEdit own(ownEdit_);
+    QTextCursor edit(document());
+    edit.beginEditBlock();
+    for (std::size_t first = 0; first < changes.size();) {
+      std::size_t last = first;
+      while (last + 1 < changes.size() &&
+             std::find(chars + changes[last].first, chars + changes[last + 1].first,
+                       QChar::ParagraphSeparator) == chars + changes[last + 1].first) {
+        ++last;
+      }
+      const qsizetype start = changes[first].first;
+      const qsizetype end = changes[last].first + 1;
+      QString stretch = text_.mid(start, end - start);
+      for (std::size_t i = first; i <= last; ++i) {
+        stretch[changes[i].first - start] = changes[i].second;
+      }
+      edit.setPosition(static_cast<int>(start));
+      edit.setPosition(static_cast<int>(end), QTextCursor::KeepAnchor);
+      edit.insertText(stretch);
+      first = last + 1;
+    }
+    edit.endEditBlock();
+  }
+  // A selection made before keeps the text as it was: writing here gives this copy its own
+  // buffer, and leaves that one to the selection.
+  QChar* const text = text_.data();
+  for (const auto& [position, ch] : changes) {
+    text[position] = ch;
+  }
+
+  QTextCursor after(document());
+  after.setPosition(before.anchor());
+  after.setPosition(before.position(), QTextCursor::KeepAnchor);
+  setTextCursor(after);
+  horizontalScrollBar()->setValue(horizontal);
+  verticalScrollBar()->setValue(vertical);
+}
+
 QMimeData* CoverTextBox::createMimeDataFromSelection() const {
-  auto* mime = new QMimeData;
-  mime->setText(FromDocumentText(textCursor().selectedText()));
-  return mime;
+  const QTextCursor cursor = textCursor();
+  return new SelectionMimeData(text_, cursor.selectionStart(), cursor.selectionEnd());
 }
 
 bool CoverTextBox::canInsertFromMimeData(const QMimeData* source) const {
@@ -162,16 +334,32 @@ void CoverTextBox::inputMethodEvent(QInputMethodEvent* event) {
 void CoverTextBox::insertUserText(const QString& text) {
   const QString kept = InRepertoire(text);
   const qsizetype nul = kept.indexOf(QChar(u'\0'));
+  // Converted in one pass, the text goes into the document as it is: the document's cursor makes
+  // a block at each paragraph separator, and the box's copy takes the same characters.
+  const QString inserted = ToDocumentText(nul < 0 ? kept : kept.left(nul));
   QTextCursor cursor = textCursor();
-  cursor.beginEditBlock();
-  cursor.insertText(ToDocumentText(nul < 0 ? kept : kept.left(nul)));
-  if (nul >= 0) {
-    // The box's text ends at the U+0000: what followed the insertion goes too.
-    QTextCursor rest = cursor;
-    rest.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-    rest.removeSelectedText();
+  const qsizetype start = cursor.selectionStart();
+  const qsizetype removed = cursor.selectionEnd() - start;
+  {
+    const OwnEdit own(ownEdit_);
+    cursor.beginEditBlock();
+    cursor.insertText(inserted);
+    if (nul >= 0) {
+      // The box's text ends at the U+0000: what followed the insertion goes too.
+      QTextCursor rest = cursor;
+      rest.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+      rest.removeSelectedText();
+    }
+    cursor.endEditBlock();
   }
-  cursor.endEditBlock();
+  if (removed == text_.size()) {
+    text_ = inserted;
+  } else {
+    text_.replace(start, removed, inserted);
+  }
+  if (nul >= 0) {
+    text_.truncate(start + inserted.size());
+  }
   setTextCursor(cursor);
   ensureCursorVisible();
 }
