@@ -34,6 +34,25 @@ constexpr int Lookup(char16_t ch) {
   return -1;
 }
 
+// Returns how many characters at the start of `text`, in whole blocks of 32, the code page shares
+// with Latin-1 (below 0x80, or 0xA0 to 0xFF): nearly all of a German text. A block is checked
+// without a branch per character, so that the compiler can check several at once.
+std::size_t SharedWithLatin1Prefix(std::u16string_view text) noexcept {
+  constexpr std::size_t kBlock = 32;
+  std::size_t start = 0;
+  for (; start + kBlock <= text.size(); start += kBlock) {
+    unsigned outside = 0;
+    for (std::size_t i = start; i < start + kBlock; ++i) {
+      const unsigned ch = text[i];
+      outside |= (ch >> 8) | static_cast<unsigned>((ch & 0xE0U) == 0x80U);
+    }
+    if (outside != 0) {
+      break;
+    }
+  }
+  return start;
+}
+
 } // namespace
 
 char16_t Windows1252Char(std::uint8_t code) noexcept {
@@ -74,6 +93,10 @@ std::u16string ToWindows1252Repertoire(std::u16string_view text) {
 std::size_t CountUnencodable(std::u16string_view text) noexcept {
   std::size_t count = 0;
   while (!text.empty()) {
+    text.remove_prefix(SharedWithLatin1Prefix(text));
+    if (text.empty()) {
+      break;
+    }
     const std::size_t length = CharacterLength(text);
     if (length == 2 || !HasWindows1252Code(text[0])) {
       ++count;

@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
   xvfb xauth imagemagick
-  libcli11-dev libutfcpp-dev fortunes-de
+  libcli11-dev libutfcpp-dev fortunes-de python3-xlib
 )
 
 missing=()

@@ -34,24 +34,23 @@ QString InRepertoire(const QString& text) {
 // shared; a text without line breaks is returned as it is.
 QString ToDocumentText(QString text) {
   const qsizetype size = text.size();
+  const auto isBreak = [](QChar ch) { return ch == u'\r' || ch == u'\n'; };
   const QChar* in = text.constData();
-  qsizetype first = 0;
-  while (first < size && in[first] != u'\r' && in[first] != u'\n') {
-    ++first;
-  }
+  const qsizetype first = std::find_if(in, in + size, isBreak) - in;
   if (first == size) {
     return text;
   }
   QChar* const begin = text.data();
   QChar* out = begin + first;
-  for (qsizetype i = first; i < size; ++i) {
+  for (qsizetype i = first; i < size;) {
     const QChar ch = begin[i];
-    if (ch == u'\r' || ch == u'\n') {
-      *out++ = QChar::ParagraphSeparator;
-      i += ch == u'\r' && i + 1 < size && begin[i + 1] == u'\n' ? 1 : 0;
-    } else {
-      *out++ = ch;
-    }
+    *out++ = QChar::ParagraphSeparator;
+    i += ch == u'\r' && i + 1 < size && begin[i + 1] == u'\n' ? 2 : 1;
+    // The line up to the next break moves as a whole.
+    const qsizetype end = std::find_if(begin + i, begin + size, isBreak) - begin;
+    std::copy(begin + i, begin + end, out);
+    out += end - i;
+    i = end;
   }
   text.truncate(out - begin);
   return text;
