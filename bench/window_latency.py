@@ -62,7 +62,7 @@ CONTROLS = {
     "Command2": (120, 2220, 1632, 252),  # "verschlüsseln": encode
 }
 PROBE = (245, 206)         # a pixel of the 250x210 px form that no control covers
-CHUNK = 128 * 1024         # bytes per step of an INCR transfer (requests stay below 256 KB)
+CHUNK = 240 * 1024         # bytes per step of an INCR transfer (requests stay below 256 KB)
 ACTIONS = ("ctrl+a", "paste (ctrl+v)", "one key", "encode", "decode")
 MAX_TITLE = 1_000_000      # the window cuts longer titles and appends "…"
 
