@@ -132,6 +132,17 @@ std::u16string CarriersOf(std::u16string_view cover) {
   return carriers;
 }
 
+void ReplaceCarriersInPlace(std::span<char16_t> cover, std::u16string_view carriers) noexcept {
+  std::size_t n = 0;
+  ForEachCarrier({cover.data(), cover.size()}, false, [&](std::size_t position, bool) {
+    if (n >= carriers.size()) {
+      return false;
+    }
+    cover[position] = carriers[n++];
+    return true;
+  });
+}
+
 std::size_t Capacity(std::u16string_view cover) noexcept {
   return CountCarriers(cover, true);
 }

@@ -141,15 +141,7 @@ std::u16string Form1State::ReadGaps(TextBox box) const {
 }
 
 void Form1State::ReplaceGaps(TextBox box, std::u16string_view gaps) {
-  std::size_t next = 0;
-  for (char16_t& ch : BoxOf(*this, box)) {
-    if (next == gaps.size()) {
-      break;
-    }
-    if (ch == kSpace || ch == kNoBreakSpace) {
-      ch = gaps[next++];
-    }
-  }
+  ReplaceCarriersInPlace(BoxOf(*this, box), gaps);
 }
 
 void Form1State::SetTitle(std::u16string_view newTitle) {

@@ -178,10 +178,9 @@ void Form1::ReplaceGaps(TextBox box, std::u16string_view gaps) {
     text1_->replaceGaps(gaps);
     return;
   }
-  Form1State single;
-  single.text2 = ReadText(box);
-  single.ReplaceGaps(TextBox::Text2, gaps);
-  ReplaceText(box, single.text2);
+  std::u16string text = ReadText(box);
+  ReplaceCarriersInPlace(text, gaps);
+  ReplaceText(box, text);
 }
 
 void Form1::SetTitle(std::u16string_view title) {

@@ -122,6 +122,15 @@ TEST(EmbedBits, ExtractionReturnsTheEmbeddedBitsForRandomCovers) {
     ASSERT_EQ(carriers.size(), ObviousBits(cover).size()) << "round " << round;
     ASSERT_EQ(ExtractBits(carriers), ExtractBits(cover)) << "round " << round;
     ASSERT_EQ(EmbedBits(carriers, bits), CarriersOf(stego)) << "round " << round;
+
+    // Rewriting the first carriers changes those and nothing else.
+    const std::u16string wanted = CarriersOf(stego).substr(0, static_cast<std::size_t>(round % 40));
+    std::u16string rewritten = cover;
+    ReplaceCarriersInPlace(rewritten, wanted);
+    const std::size_t kept = std::min(wanted.size(), carriers.size());
+    ASSERT_EQ(CarriersOf(rewritten), wanted.substr(0, kept) + carriers.substr(kept))
+        << "round " << round;
+    ASSERT_EQ(rewritten.size(), cover.size()) << "round " << round;
   }
 }
 
