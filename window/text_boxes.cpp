@@ -342,6 +342,14 @@ void CoverTextBox::insertUserText(const QString& text) {
   {
     const OwnEdit own(ownEdit_);
     cursor.beginEditBlock();
+    if (removed == text_.size() && document()->blockCount() > 1) {
+      // When the whole text goes, it goes first, on its own, though in the same undo step: a
+      // document of one block makes the layout forget its widest line, which it would otherwise
+      // look for among the new blocks by giving every one of them a text layout of its own.
+      cursor.removeSelectedText();
+      cursor.endEditBlock();
+      cursor.joinPreviousEditBlock();
+    }
     cursor.insertText(inserted);
     if (nul >= 0) {
       // The box's text ends at the U+0000: what followed the insertion goes too.

@@ -378,6 +378,32 @@ private slots:
     QCOMPARE(text1()->document()->availableUndoSteps(), steps);
   }
 
+  // A paste over the whole text, and over a part of it, is one undo step either way.
+  void pasteOverASelectionIsOneUndoStep() {
+    const QString pasted = QString::fromUtf16(u"eins\u00A0zwei\r\ndrei vier\r\nf\u00FCnf\r\n");
+    const QString before = text(TextBox::Text1);
+    for (const bool whole : {true, false}) {
+      text1()->setFocus();
+      QTextCursor cursor = text1()->textCursor();
+      cursor.setPosition(whole ? 0 : 50);
+      cursor.movePosition(whole ? QTextCursor::End : QTextCursor::Down, QTextCursor::KeepAnchor);
+      text1()->setTextCursor(cursor);
+      const QString raw = text1()->document()->toRawText();
+      QString expected = raw.left(cursor.selectionStart());
+      expected +=
+          QString(pasted).replace(QStringLiteral("\r\n"), QString(QChar::ParagraphSeparator));
+      expected += raw.mid(cursor.selectionEnd());
+      expected.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+      pasteInto(text1(), pasted);
+      QCOMPARE(text(TextBox::Text1), expected);
+      QTest::keyClick(text1(), Qt::Key_Z, Qt::ControlModifier);
+      QCOMPARE(text(TextBox::Text1), before);
+      QTest::keyClick(text1(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+      QCOMPARE(text(TextBox::Text1), expected);
+      QTest::keyClick(text1(), Qt::Key_Z, Qt::ControlModifier);
+    }
+  }
+
   // The box reads its text and gaps from a copy it keeps; after any edit, by whatever way, the
   // copy must be what the document holds.
   void readTextFollowsEveryKindOfEdit() {
