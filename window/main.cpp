@@ -5,6 +5,10 @@
 
 #include <cstdio>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 int main(int argc, char** argv) {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
   // Without a display Qt would abort with a message about platform plugins; say what is missing.
@@ -16,6 +20,12 @@ int main(int argc, char** argv) {
         stderr);
     return 1;
   }
+#endif
+#if defined(__GLIBC__)
+  // Large buffers (a pasted text, the clipboard's copy of it) go straight back to the system when
+  // freed. Left to itself, glibc raises this threshold to the size of the largest buffer freed so
+  // far, serves later ones from the heap and keeps that memory: tens of MB after a few pastes.
+  mallopt(M_MMAP_THRESHOLD, 256 * 1024);
 #endif
   QApplication application(argc, argv);
   quillmere::ConfigureApplication();
