@@ -34,20 +34,31 @@ QString InRepertoire(const QString& text) {
 // shared; a text without line breaks is returned as it is.
 QString ToDocumentText(QString text) {
   const qsizetype size = text.size();
-  const auto isBreak = [](QChar ch) { return ch == u'\r' || ch == u'\n'; };
-  const QChar* in = text.constData();
-  const qsizetype first = std::find_if(in, in + size, isBreak) - in;
-  if (first == size) {
+  // Returns the position of the next `ch` from `from` on, or the size when there is none.
+  const auto next = [&text, size](char16_t ch, qsizetype from) {
+    const qsizetype at = QStringView(text).sliced(from).indexOf(QChar(ch));
+    return at < 0 ? size : from + at;
+  };
+  qsizetype cr = next(u'\r', 0);
+  qsizetype lf = next(u'\n', 0);
+  if (cr == size && lf == size) {
     return text;
   }
   QChar* const begin = text.data();
-  QChar* out = begin + first;
-  for (qsizetype i = first; i < size;) {
-    const QChar ch = begin[i];
+  qsizetype i = std::min(cr, lf);
+  QChar* out = begin + i;
+  while (i < size) {
     *out++ = QChar::ParagraphSeparator;
-    i += ch == u'\r' && i + 1 < size && begin[i + 1] == u'\n' ? 2 : 1;
+    if (i == cr) {
+      if (lf < size && lf == i + 1) {
+        lf = next(u'\n', ++i + 1);
+      }
+      cr = next(u'\r', ++i);
+    } else {
+      lf = next(u'\n', ++i);
+    }
     // The line up to the next break moves as a whole.
-    const qsizetype end = std::find_if(begin + i, begin + size, isBreak) - begin;
+    const qsizetype end = std::min(cr, lf);
     std::copy(begin + i, begin + end, out);
     out += end - i;
     i = end;

@@ -378,6 +378,17 @@ private slots:
     QCOMPARE(text1()->document()->availableUndoSteps(), steps);
   }
 
+  // CR LF, CR and LF each make one line break, in any mix, read back as CR LF.
+  void pastedLineBreaksOfEveryKindReadAsCrLf() {
+    text1()->setFocus();
+    QTest::keyClick(text1(), Qt::Key_A, Qt::ControlModifier);
+    pasteInto(text1(), QStringLiteral("a\rb\r\n\r\nc\n\rd\n"));
+    QCOMPARE(text(TextBox::Text1), QStringLiteral("a\r\nb\r\n\r\nc\r\n\r\nd\r\n"));
+    QCOMPARE(text1()->document()->blockCount(), 7);
+    window->ReplaceText(TextBox::Text1, u"\r\rx\n\ny\r");
+    QCOMPARE(text(TextBox::Text1), QStringLiteral("\r\n\r\nx\r\n\r\ny\r\n"));
+  }
+
   // A paste over the whole text, and over a part of it, is one undo step either way.
   void pasteOverASelectionIsOneUndoStep() {
     const QString pasted = QString::fromUtf16(u"eins\u00A0zwei\r\ndrei vier\r\nf\u00FCnf\r\n");
