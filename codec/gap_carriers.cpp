@@ -144,6 +144,27 @@ std::size_t MakeGapsPlain(std::span<char16_t> text) noexcept {
   return count;
 }
 
+std::u16string CarriersOf(std::u16string_view cover) {
+  std::u16string carriers(CountCarriers(cover, false), kSpace);
+  char16_t* out = carriers.data();
+  ForEachCarrier(cover, false, [&out](std::size_t, bool isNoBreakSpace) {
+    *out++ = isNoBreakSpace ? kNoBreakSpace : kSpace;
+    return true;
+  });
+  return carriers;
+}
+
+void ReplaceCarriersInPlace(std::span<char16_t> cover, std::u16string_view carriers) noexcept {
+  std::size_t n = 0;
+  ForEachCarrier({cover.data(), cover.size()}, false, [&](std::size_t position, bool) {
+    if (n >= carriers.size()) {
+      return false;
+    }
+    cover[position] = carriers[n++];
+    return true;
+  });
+}
+
 std::size_t Capacity(std::u16string_view cover) noexcept {
   return CountCarriers(cover, true);
 }

@@ -34,6 +34,16 @@ void EmbedBitsInPlace(std::span<char16_t> cover, std::u16string_view bits) noexc
 // then in it: all its carriers, now free for new bits. Touches only the U+00A0.
 std::size_t MakeGapsPlain(std::span<char16_t> text) noexcept;
 
+// Returns the carriers of `cover`, U+0020 and U+00A0 as they stand, in text order: the cover as
+// ExtractBits and EmbedBits see it, without the characters that carry nothing. Both functions give
+// the same bits, and change the same carriers, on this text as on the cover itself.
+std::u16string CarriersOf(std::u16string_view cover);
+
+// Gives the first carriers.size() carriers of `cover`, in text order, the characters of `carriers`
+// (each U+0020 or U+00A0), and keeps every other character; carriers beyond the cover's are
+// dropped: CarriersOf(cover) then starts with `carriers`.
+void ReplaceCarriersInPlace(std::span<char16_t> cover, std::u16string_view carriers) noexcept;
+
 // Returns the number of U+0020 in `cover`: how many bits `EmbedBits` can write into it.
 std::size_t Capacity(std::u16string_view cover) noexcept;
 

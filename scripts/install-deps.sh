@@ -17,7 +17,7 @@ test_packages=(
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick fortunes-de
   dpkg-dev file lintian appstream desktop-file-utils man-db groff-base
-  hyperfine stegsnow time python3
+  hyperfine stegsnow time python3 python3-xlib
 )
 
 case ${1:-} in

@@ -4,6 +4,8 @@
 #include "codec/bit_string.hpp"
 #include "codec/gap_carriers.hpp"
 
+#include <algorithm>
+
 namespace quillmere {
 namespace {
 
@@ -65,11 +67,19 @@ void CheckAccessCode(Form1Operations& window) {
 void Encode(Form1Operations& window) {
   const BitString bits = MessageToBits(window.ReadText(TextBox::Text2));
   window.SetTitle(TitleFor(bits));
-  window.ReplaceText(TextBox::Text1, EmbedBits(window.ReadText(TextBox::Text1), bits));
+  // The carriers alone stand for the cover (CarriersOf), so the bits go into them, and only those
+  // up to the last that changes go back: on a long cover the rest is never touched.
+  const std::u16string before = window.ReadGaps(TextBox::Text1);
+  std::u16string after = before;
+  EmbedBitsInPlace(after, bits);
+  const auto unchangedTail = static_cast<std::size_t>(
+      std::mismatch(after.rbegin(), after.rend(), before.rbegin()).first - after.rbegin());
+  after.resize(after.size() - unchangedTail);
+  window.ReplaceGaps(TextBox::Text1, after);
 }
 
 void Decode(Form1Operations& window) {
-  const BitString bits = ExtractBits(window.ReadText(TextBox::Text1));
+  const BitString bits = ExtractBits(window.ReadGaps(TextBox::Text1));
   window.SetTitle(TitleFor(bits));
   window.ReplaceText(TextBox::Text4, BitsToMessage(bits));
 }
@@ -121,6 +131,14 @@ std::u16string Form1State::ReadText(TextBox box) const {
 
 void Form1State::ReplaceText(TextBox box, std::u16string_view text) {
   BoxOf(*this, box) = CutAtNul(text);
+}
+
+std::u16string Form1State::ReadGaps(TextBox box) const {
+  return CarriersOf(BoxOf(*this, box));
+}
+
+void Form1State::ReplaceGaps(TextBox box, std::u16string_view gaps) {
+  ReplaceCarriersInPlace(BoxOf(*this, box), gaps);
 }
 
 void Form1State::SetTitle(std::u16string_view newTitle) {

@@ -61,6 +61,14 @@ public:
   [[nodiscard]] virtual std::u16string ReadText(TextBox box) const = 0;
   // Replaces the text of `box`; the box keeps it up to its first U+0000.
   virtual void ReplaceText(TextBox box, std::u16string_view text) = 0;
+  // Returns the gaps of `box`, its U+0020 and U+00A0, in text order (CarriersOf its text); on a
+  // long text much cheaper than ReadText.
+  [[nodiscard]] virtual std::u16string ReadGaps(TextBox box) const = 0;
+  // Gives the first gaps.size() gaps of `box` the characters of `gaps`, each U+0020 or U+00A0,
+  // and keeps every other character; gaps beyond the box's are dropped. Changes only the gaps that
+  // differ, as one undo step, keeping the cursor, selection and scroll position; changes nothing
+  // when none differ.
+  virtual void ReplaceGaps(TextBox box, std::u16string_view gaps) = 0;
   virtual void SetTitle(std::u16string_view title) = 0;
   virtual void EnableButton(Button button) = 0;
   [[nodiscard]] virtual bool IsButtonEnabled(Button button) const = 0;
@@ -77,8 +85,10 @@ protected:
 // buttons once enabled stay enabled.
 void CheckAccessCode(Form1Operations& window);
 // Hides the bits of Text2 in Text1 and shows them as the title. Bits beyond the gaps are dropped.
+// Only the gaps of Text1 are read and written, and only up to the last one that changes.
 void Encode(Form1Operations& window);
 // Reads the bits of every gap of Text1, shows them as the title and their message in Text4.
+// Only the gaps of Text1 are read.
 void Decode(Form1Operations& window);
 // Puts PlainCoverText into Text1.
 void LoadPlainText(Form1Operations& window);
@@ -113,6 +123,8 @@ public:
 
   [[nodiscard]] std::u16string ReadText(TextBox box) const override;
   void ReplaceText(TextBox box, std::u16string_view text) override;
+  [[nodiscard]] std::u16string ReadGaps(TextBox box) const override;
+  void ReplaceGaps(TextBox box, std::u16string_view gaps) override;
   void SetTitle(std::u16string_view newTitle) override;
   void EnableButton(Button button) override;
   [[nodiscard]] bool IsButtonEnabled(Button button) const override;

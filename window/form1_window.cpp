@@ -11,6 +11,8 @@
 #include "window/text_boxes.hpp"
 #include "window/window_title.hpp"
 
+#include "codec/gap_carriers.hpp"
+
 #include <quillmere/version.hpp>
 
 #include <QApplication>
@@ -184,6 +186,20 @@ void Form1::ReplaceText(TextBox box, std::u16string_view text) {
   } else {
     lineBox(box)->setText(ToQString(text));
   }
+}
+
+std::u16string Form1::ReadGaps(TextBox box) const {
+  return box == TextBox::Text1 ? text1_->gaps() : CarriersOf(ReadText(box));
+}
+
+void Form1::ReplaceGaps(TextBox box, std::u16string_view gaps) {
+  if (box == TextBox::Text1) {
+    text1_->replaceGaps(gaps);
+    return;
+  }
+  std::u16string text = ReadText(box);
+  ReplaceCarriersInPlace(text, gaps);
+  ReplaceText(box, text);
 }
 
 void Form1::SetTitle(std::u16string_view title) {

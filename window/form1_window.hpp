@@ -32,6 +32,8 @@ public:
 
   [[nodiscard]] std::u16string ReadText(TextBox box) const override;
   void ReplaceText(TextBox box, std::u16string_view text) override;
+  [[nodiscard]] std::u16string ReadGaps(TextBox box) const override;
+  void ReplaceGaps(TextBox box, std::u16string_view gaps) override;
   void SetTitle(std::u16string_view title) override;
   void EnableButton(Button button) override;
   [[nodiscard]] bool IsButtonEnabled(Button button) const override;

@@ -20,7 +20,7 @@ constexpr std::u16string_view kCover =
     u"dafür tun, dass nicht alles aus dem Ruder läuft. ";
 
 // Returns the carriers of `text` as a bit string, written out with the obvious loop.
-std::u16string CarriersOf(std::u16string_view text) {
+std::u16string ObviousBits(std::u16string_view text) {
   std::u16string bits;
   for (const char16_t ch : text) {
     if (ch == kSpace || ch == kNoBreakSpace) {
@@ -35,8 +35,8 @@ TEST(EmbedBits, AbcGoesIntoTheFirst24GapsOfThePlainCover) {
   const std::u16string bits = MessageToBits(u"abc");
   const std::u16string stego = EmbedBits(kCover, bits);
   EXPECT_EQ(stego.size(), kCover.size());
-  EXPECT_EQ(CarriersOf(stego), bits + std::u16string(34, u'0'));
-  EXPECT_EQ(ExtractBits(stego), CarriersOf(stego));
+  EXPECT_EQ(ObviousBits(stego), bits + std::u16string(34, u'0'));
+  EXPECT_EQ(ExtractBits(stego), ObviousBits(stego));
   EXPECT_EQ(BitsToMessage(ExtractBits(stego)), u"abc" + std::u16string(5, u'\0'));
 }
 
@@ -116,7 +116,22 @@ TEST(EmbedBits, ExtractionReturnsTheEmbeddedBitsForRandomCovers) {
     std::u16string expected = bits.substr(0, std::min(bits.size(), capacity));
     expected.resize(capacity, u'0');
     ASSERT_EQ(ExtractBits(stego), expected) << "round " << round;
-    ASSERT_EQ(ExtractBits(stego), CarriersOf(stego)) << "round " << round;
+    ASSERT_EQ(ExtractBits(stego), ObviousBits(stego)) << "round " << round;
+
+    // The carriers alone stand for the cover: the same bits come out and go in.
+    const std::u16string carriers = CarriersOf(cover);
+    ASSERT_EQ(carriers.size(), ObviousBits(cover).size()) << "round " << round;
+    ASSERT_EQ(ExtractBits(carriers), ExtractBits(cover)) << "round " << round;
+    ASSERT_EQ(EmbedBits(carriers, bits), CarriersOf(stego)) << "round " << round;
+
+    // Rewriting the first carriers changes those and nothing else.
+    const std::u16string wanted = CarriersOf(stego).substr(0, static_cast<std::size_t>(round % 40));
+    std::u16string rewritten = cover;
+    ReplaceCarriersInPlace(rewritten, wanted);
+    const std::size_t kept = std::min(wanted.size(), carriers.size());
+    ASSERT_EQ(CarriersOf(rewritten), wanted.substr(0, kept) + carriers.substr(kept))
+        << "round " << round;
+    ASSERT_EQ(rewritten.size(), cover.size()) << "round " << round;
   }
 }
 

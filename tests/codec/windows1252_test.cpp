@@ -62,5 +62,21 @@ TEST(Windows1252, RepertoireReplacesOneQuestionMarkPerCharacter) {
   }
 }
 
+// Long runs of Latin-1 are skipped in blocks: a character without a code, or a pair, must be
+// counted wherever it falls, at the edge of a block or in a text's last, incomplete one.
+TEST(Windows1252, CountFindsEveryUnencodableCharacterInLongTexts) {
+  const std::u16string unencodable[] = {u"\u0080", u"\u0100", u"\U0001F337",
+                                        std::u16string(1, char16_t{0xDC00})};
+  for (const std::u16string& odd : unencodable) {
+    for (std::size_t at = 0; at < 100; ++at) {
+      std::u16string text(100, u'\u00E4');
+      text.replace(at, 1, odd);
+      text[(at + 37) % 100] = u'\u20AC';
+      EXPECT_EQ(CountUnencodable(text), 1U) << "at " << at;
+      EXPECT_EQ(ToWindows1252Repertoire(text).size(), 100U) << "at " << at;
+    }
+  }
+}
+
 } // namespace
 } // namespace quillmere

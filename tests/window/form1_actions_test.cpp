@@ -214,6 +214,28 @@ TEST_F(UnlockedWindow, CapacityBoundaryIsExactAndOnlyBitsBeyondItAreDropped) {
   EXPECT_EQ(window.text4, u"abcdeff");
 }
 
+// ReplaceGaps sets gaps in order and leaves every other character, and the gaps beyond `gaps`.
+TEST(Form1State, ReplaceGapsSetsTheFirstGapsOnly) {
+  struct Case {
+    std::u16string_view text;
+    std::u16string_view gaps;
+    std::u16string_view expected;
+  };
+  const Case cases[] = {
+      {u"a b\u00A0c d", u"\u00A0 ", u"a\u00A0b c d"},
+      {u"a b\r\nc", u"\u00A0\u00A0\u00A0", u"a\u00A0b\r\nc"},
+      {u"a b c", u"", u"a b c"},
+      {u"abc", u"\u00A0", u"abc"},
+  };
+  for (const Case& each : cases) {
+    Form1State window;
+    window.text1 = each.text;
+    window.ReplaceGaps(TextBox::Text1, each.gaps);
+    EXPECT_EQ(window.text1, each.expected);
+    EXPECT_EQ(window.ReadGaps(TextBox::Text1), CarriersOf(each.expected));
+  }
+}
+
 TEST(ShowInfo, ShowsTheInfoTextCaptionedWithTheApplicationTitle) {
   Form1State window;
   window.UserClicks(Button::Command5);

@@ -22,6 +22,7 @@
 #include <QtMath>
 
 #include <memory>
+#include <random>
 
 using namespace quillmere;
 
@@ -29,6 +30,12 @@ namespace {
 
 QString Q(std::u16string_view text) {
   return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+}
+
+// Returns what the document of `box` holds, with CR LF between its blocks, read from the document
+// itself.
+QString DocumentText(const CoverTextBox* box) {
+  return box->document()->toRawText().replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
 }
 
 } // namespace
@@ -395,6 +402,166 @@ private slots:
     QCOMPARE(text1()->verticalScrollBar()->value(), scroll);
     QTest::keyClick(text1(), Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(text(TextBox::Text1), cover);
+  }
+
+  // The clipboard data of a selection is made when it is read; it must still be the selection
+  // as it stood when copied, whatever the box went through since.
+  void copiedTextStaysAsCopiedWhenTheBoxChangesBeforeItIsRead() {
+    unlock();
+    text1()->setFocus();
+    QTextCursor cursor = text1()->textCursor();
+    cursor.setPosition(40);
+    cursor.setPosition(120, QTextCursor::KeepAnchor);
+    text1()->setTextCursor(cursor);
+    const QString selected = text1()->document()->toRawText().mid(40, 80).replace(
+        QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    QVERIFY(selected.contains(QStringLiteral("\r\n")) && selected.contains(QChar(kNoBreakSpace)));
+    QTest::keyClick(text1(), Qt::Key_C, Qt::ControlModifier);
+    QVERIFY(QGuiApplication::clipboard()->mimeData()->hasText());
+
+    QTest::keyClick(text1(), Qt::Key_Z);
+    QTest::keyClicks(widget(Control::Text2), QStringLiteral("abc"));
+    click(Control::Command2);
+    click(Control::Command3);
+    QCOMPARE(QGuiApplication::clipboard()->text(), selected);
+    QCOMPARE(QGuiApplication::clipboard()->text(), selected);
+
+    // Read before any change, it is the selection too.
+    QTest::keyClick(text1(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(text1(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), Q(PlainCoverText));
+  }
+
+  // Encode rewrites only gaps: one undo step, undone and redone by key; an encode that changes
+  // no gap adds no step.
+  void encodeIsOneUndoStepOfGapsOnly() {
+    unlock();
+    QString cover;
+    for (int i = 0; i < 60; ++i) {
+      cover += QStringLiteral("Zeile %1 mit ein paar Worten \r\n").arg(i);
+    }
+    window->ReplaceText(TextBox::Text1, cover.toStdU16String());
+    text1()->document()->clearUndoRedoStacks();
+    QTest::keyClicks(widget(Control::Text2), QStringLiteral("Hallo Welt, wie geht es?"));
+    click(Control::Command2);
+    const std::u16string bits = MessageToBits(u"Hallo Welt, wie geht es?");
+    const QString encoded = Q(EmbedBits(cover.toStdU16String(), bits));
+    QCOMPARE(text(TextBox::Text1), encoded);
+    QCOMPARE(DocumentText(text1()), encoded);
+
+    text1()->setFocus();
+    QTest::keyClick(text1(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(text(TextBox::Text1), cover);
+    QVERIFY(!text1()->document()->isUndoAvailable());
+    QTest::keyClick(text1(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(text(TextBox::Text1), encoded);
+
+    // A second encode goes into the gaps still ordinary, as in the toolkit-free window.
+    Form1State state;
+    state.text1 = encoded.toStdU16String();
+    state.text2 = u"Hallo Welt, wie geht es?";
+    Encode(state);
+    click(Control::Command2);
+    QCOMPARE(text(TextBox::Text1), Q(state.text1));
+    const int steps = text1()->document()->availableUndoSteps();
+
+    lineBox(Control::Text2)->clear();
+    click(Control::Command2);
+    QCOMPARE(window->windowTitle(), QString());
+    QCOMPARE(text1()->document()->availableUndoSteps(), steps);
+  }
+
+  // CR LF, CR and LF each make one line break, in any mix, read back as CR LF.
+  void pastedLineBreaksOfEveryKindReadAsCrLf() {
+    text1()->setFocus();
+    QTest::keyClick(text1(), Qt::Key_A, Qt::ControlModifier);
+    pasteInto(text1(), QStringLiteral("a\rb\r\n\r\nc\n\rd\n"));
+    QCOMPARE(text(TextBox::Text1), QStringLiteral("a\r\nb\r\n\r\nc\r\n\r\nd\r\n"));
+    QCOMPARE(text1()->document()->blockCount(), 7);
+    window->ReplaceText(TextBox::Text1, u"\r\rx\n\ny\r");
+    QCOMPARE(text(TextBox::Text1), QStringLiteral("\r\n\r\nx\r\n\r\ny\r\n"));
+  }
+
+  // A paste over the whole text, and over a part of it, is one undo step either way.
+  void pasteOverASelectionIsOneUndoStep() {
+    const QString pasted = QString::fromUtf16(u"eins\u00A0zwei\r\ndrei vier\r\nf\u00FCnf\r\n");
+    const QString before = text(TextBox::Text1);
+    for (const bool whole : {true, false}) {
+      text1()->setFocus();
+      QTextCursor cursor = text1()->textCursor();
+      cursor.setPosition(whole ? 0 : 50);
+      cursor.movePosition(whole ? QTextCursor::End : QTextCursor::Down, QTextCursor::KeepAnchor);
+      text1()->setTextCursor(cursor);
+      const QString raw = text1()->document()->toRawText();
+      QString expected = raw.left(cursor.selectionStart());
+      expected +=
+          QString(pasted).replace(QStringLiteral("\r\n"), QString(QChar::ParagraphSeparator));
+      expected += raw.mid(cursor.selectionEnd());
+      expected.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+      pasteInto(text1(), pasted);
+      QCOMPARE(text(TextBox::Text1), expected);
+      QTest::keyClick(text1(), Qt::Key_Z, Qt::ControlModifier);
+      QCOMPARE(text(TextBox::Text1), before);
+      QTest::keyClick(text1(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+      QCOMPARE(text(TextBox::Text1), expected);
+      QTest::keyClick(text1(), Qt::Key_Z, Qt::ControlModifier);
+    }
+  }
+
+  // The box reads its text and gaps from a copy it keeps; after any edit, by whatever way, the
+  // copy must be what the document holds.
+  void readTextFollowsEveryKindOfEdit() {
+    unlock();
+    QTest::keyClicks(widget(Control::Text2), QStringLiteral("Um acht"));
+    std::mt19937 random(1208);
+    const QString typed = QStringLiteral("ab cd");
+    for (int step = 0; step < 300; ++step) {
+      text1()->setFocus();
+      switch (random() % 12) {
+      case 0:
+        QTest::keyClick(text1(), typed[static_cast<qsizetype>(random() % 5)].toLatin1());
+        break;
+      case 1:
+        typeText(text1(), QString(QChar(kNoBreakSpace)));
+        break;
+      case 2:
+        QTest::keyClick(text1(), Qt::Key_Return);
+        break;
+      case 3:
+        QTest::keyClick(text1(), random() % 2 != 0 ? Qt::Key_Backspace : Qt::Key_Delete);
+        break;
+      case 4:
+        QTest::keyClick(text1(), Qt::Key_Z, Qt::ControlModifier);
+        break;
+      case 5:
+        QTest::keyClick(text1(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        break;
+      case 6:
+        pasteInto(text1(), QString::fromUtf16(u"x\u00A0y \nz\r\n"));
+        break;
+      case 7:
+        QTest::keyClick(text1(), Qt::Key_Left, Qt::ShiftModifier);
+        QTest::keyClick(text1(), Qt::Key_Up, Qt::ShiftModifier);
+        QTest::keyClick(text1(), Qt::Key_X, Qt::ControlModifier);
+        break;
+      case 8:
+        QTest::keyClick(text1(), random() % 2 != 0 ? Qt::Key_Home : Qt::Key_Down,
+                        Qt::ControlModifier);
+        break;
+      case 9:
+        click(Control::Command2);
+        break;
+      case 10:
+        QTest::keyClick(text1(), Qt::Key_Backspace, Qt::ControlModifier);
+        break;
+      default:
+        click(random() % 2 != 0 ? Control::Command4 : Control::Command1);
+        break;
+      }
+      const QString expected = DocumentText(text1());
+      QCOMPARE(text(TextBox::Text1), expected);
+      QCOMPARE(Q(window->ReadGaps(TextBox::Text1)), Q(CarriersOf(expected.toStdU16String())));
+    }
   }
 
   void infoShowsAModalBoxWithOneOkButton() {
