@@ -93,7 +93,9 @@ void CoverTextBox::replaceText(const QString& text) {
           .first -
       now.rbegin());
 
-  const QTextCursor before = textCursor();
+  // Plain numbers: a QTextCursor would follow the edit and collapse inside the replaced stretch.
+  const int anchor = textCursor().anchor();
+  const int position = textCursor().position();
   const int horizontal = horizontalScrollBar()->value();
   const int vertical = verticalScrollBar()->value();
 
@@ -105,8 +107,8 @@ void CoverTextBox::replaceText(const QString& text) {
 
   QTextCursor after(document());
   if (now.size() == next.size()) {
-    after.setPosition(before.anchor());
-    after.setPosition(before.position(), QTextCursor::KeepAnchor);
+    after.setPosition(anchor);
+    after.setPosition(position, QTextCursor::KeepAnchor);
     setTextCursor(after);
     horizontalScrollBar()->setValue(horizontal);
     verticalScrollBar()->setValue(vertical);
