@@ -62,7 +62,7 @@ QString TextBoxText(const QString& text) {
   return nul < 0 ? kept : kept.left(nul);
 }
 
-CoverTextBox::CoverTextBox(QWidget* parent) : QPlainTextEdit(parent) {
+CoverTextBox::CoverTextBox(QWidget* parent) : GapBlindTextEdit(parent) {
   setTabChangesFocus(true);
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -147,7 +147,7 @@ void CoverTextBox::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
-  QPlainTextEdit::keyPressEvent(event);
+  GapBlindTextEdit::keyPressEvent(event);
 }
 
 void CoverTextBox::inputMethodEvent(QInputMethodEvent* event) {
