@@ -206,17 +206,23 @@ void GapBlindLayout::layOutBlock(const QTextBlock& block, QString text) {
 
 GapBlindTextEdit::GapBlindTextEdit(QWidget* parent) : QPlainTextEdit(parent) {
   auto* doc = new QTextDocument(this);
-  layout_ = new GapBlindLayout(doc);
-  doc->setDocumentLayout(layout_);
-  layout_->setPaintDevice(viewport());
+  auto* layout = new GapBlindLayout(doc);
+  doc->setDocumentLayout(layout);
+  layout->setPaintDevice(viewport());
   doc->setDefaultFont(font());
   setDocument(doc);
-  layout_->setWrapWidth(viewport()->width());
+  layout->setWrapWidth(viewport()->width());
+}
+
+GapBlindLayout* GapBlindTextEdit::gapBlindLayout() const {
+  return qobject_cast<GapBlindLayout*>(document()->documentLayout());
 }
 
 void GapBlindTextEdit::resizeEvent(QResizeEvent* event) {
   // The stock editor lays the document out again at its viewport's width; wrap to the same.
-  layout_->setWrapWidth(viewport()->width());
+  if (GapBlindLayout* layout = gapBlindLayout()) {
+    layout->setWrapWidth(viewport()->width());
+  }
   QPlainTextEdit::resizeEvent(event);
 }
 
@@ -238,8 +244,9 @@ void GapBlindTextEdit::keepVerticalMoveOnItsLine() {
   QTextCursor cursor = textCursor();
   const int x = cursor.verticalMovementX();
   const QTextBlock block = cursor.block();
-  const QTextLayout* shown = layout_->shownLayout(block);
+  const GapBlindLayout* layout = gapBlindLayout();
   const QTextLayout* own = block.layout();
+  const QTextLayout* shown = layout != nullptr ? layout->shownLayout(block) : own;
   const int offset = cursor.position() - block.position();
   const QTextLine line = own->lineForTextPosition(offset);
   if (x < 0 || shown == own || !line.isValid() || line.lineNumber() == 0 ||
@@ -265,8 +272,12 @@ void GapBlindTextEdit::keepVerticalMoveOnItsLine() {
 }
 
 QPointF GapBlindTextEdit::hitPoint(QPointF point) const {
+  const GapBlindLayout* layout = gapBlindLayout();
+  if (layout == nullptr) {
+    return point;
+  }
   const QTextBlock block = cursorForPosition(point.toPoint()).block();
-  const QTextLayout* shown = layout_->shownLayout(block);
+  const QTextLayout* shown = layout->shownLayout(block);
   const QTextLayout* own = block.layout();
   if (shown == own) {
     return point;
@@ -347,12 +358,17 @@ void GapBlindTextEdit::dropEvent(QDropEvent* event) {
 // The stock editor's painting, with each block drawn from the layout that shows it. (Block
 // backgrounds are left out: plain text has none.)
 void GapBlindTextEdit::paintEvent(QPaintEvent* event) {
+  const GapBlindLayout* gapBlind = gapBlindLayout();
+  if (gapBlind == nullptr) {
+    QPlainTextEdit::paintEvent(event);
+    return;
+  }
   QPainter painter(viewport());
   QPointF offset(contentOffset());
   QRect exposed = event->rect();
   const QRect viewportRect = viewport()->rect();
   const bool editable = !isReadOnly();
-  const qreal documentWidth = layout_->documentSize().width();
+  const qreal documentWidth = gapBlind->documentSize().width();
 
   painter.setBrushOrigin(offset);
   // Keep the right margin clean of full-width selections.
@@ -379,7 +395,7 @@ void GapBlindTextEdit::paintEvent(QPaintEvent* event) {
       offset.ry() += rect.height();
       continue;
     }
-    const QTextLayout* layout = layout_->shownLayout(block);
+    const QTextLayout* layout = gapBlind->shownLayout(block);
     if (rect.bottom() >= exposed.top() && rect.top() <= exposed.bottom()) {
       QList<QTextLayout::FormatRange> selections;
       const int start = block.position();

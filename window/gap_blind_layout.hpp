@@ -69,6 +69,9 @@ protected:
   void dropEvent(QDropEvent* event) override;
 
 private:
+  // Returns the document's GapBlindLayout, or null should the box have been given a document
+  // with another layout (it then behaves as the stock editor).
+  [[nodiscard]] GapBlindLayout* gapBlindLayout() const;
   // Returns `point` (in viewport coordinates), moved where needed so that the block's own layout
   // maps it to the position its twin maps it to. They differ just right of a wrapped line's text
   // when a U+00A0 ends the line: it counts in the line's width in the block's layout only.
@@ -81,8 +84,6 @@ private:
   // After a move by lines, puts the cursor where the twin's line takes the cursor's x, should the
   // block's own layout have taken it past a U+00A0 ending that line, to the start of the next.
   void keepVerticalMoveOnItsLine();
-
-  GapBlindLayout* layout_ = nullptr;
 };
 
 } // namespace quillmere

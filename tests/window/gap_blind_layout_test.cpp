@@ -81,7 +81,7 @@ class GapBlindLayoutTest : public QObject {
   }
   QString text() const { return Q(window->ReadText(TextBox::Text1)); }
 
-  // Returns every line of every block of Text1 as "start+length", blocks separated by "|".
+  // Returns every line of every block of Text1 as "start+length@y", blocks separated by "|".
   QString lineBreaks() const {
     QString lines;
     QTextDocument* document = text1()->document();
