@@ -201,14 +201,16 @@ private slots:
     QTest::addColumn<QString>("family");
     QTest::addColumn<int>("pointSize");
     QTest::addColumn<int>("width");
+    QTest::addColumn<int>("margin"); // the document margin, -1 for the box's own
     for (const char* cover :
          {"PlainCoverText with every gap 1", "SampleCoverText", "StartupCoverText", "paragraphs"}) {
       for (const int width : {241, 173, 97, 330}) {
-        QTest::addRow("%s, window font, %d px", cover, width) << cover << QString() << 0 << width;
+        QTest::addRow("%s, window font, %d px", cover, width)
+            << cover << QString() << 0 << width << -1;
       }
-      QTest::addRow("%s, serif 11", cover) << cover << "DejaVu Serif" << 11 << 260;
-      QTest::addRow("%s, sans 10", cover) << cover << "DejaVu Sans" << 10 << 205;
-      QTest::addRow("%s, mono 9", cover) << cover << "DejaVu Sans Mono" << 9 << 241;
+      QTest::addRow("%s, serif 11", cover) << cover << "DejaVu Serif" << 11 << 260 << -1;
+      QTest::addRow("%s, sans 10, margin 1", cover) << cover << "DejaVu Sans" << 10 << 205 << 1;
+      QTest::addRow("%s, mono 9", cover) << cover << "DejaVu Sans Mono" << 9 << 241 << -1;
     }
   }
 
@@ -217,7 +219,11 @@ private slots:
     QFETCH(QString, family);
     QFETCH(int, pointSize);
     QFETCH(int, width);
+    QFETCH(int, margin);
     setFontAndWidth(text1(), family, pointSize, width);
+    if (margin >= 0) {
+      text1()->document()->setDocumentMargin(margin);
+    }
     const QString ones = CoverNamed(cover);
     const QString zeros = AllZero(ones);
     QVERIFY(ones != zeros);
