@@ -253,9 +253,10 @@ void GapBlindTextEdit::keepVerticalMoveOnItsLine() {
       offset != line.textStart()) {
     return;
   }
-  // At the start of a wrapped line with x beyond the text of the line above: the move was to the
-  // line above, and the block's own layout took x, on the right half of a U+00A0 ending that line,
-  // past it. (Lines start left of any such x, and x is a whole number of pixels here.)
+  // At the start of a wrapped line, with x beyond the text of the line above: the move went to the
+  // line above, where x fell on the right half of a U+00A0 ending it, and the block's own layout
+  // took the cursor past that U+00A0. (A move to this line itself lands at its start only for an x
+  // left of the middle of its first character, well before where the line above ends.)
   const QTextLine above = shown->lineAt(line.lineNumber() - 1);
   if (x < above.x() + above.naturalTextWidth()) {
     return;
