@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "window/gap_blind_layout.hpp"
+
 #include <QLineEdit>
-#include <QPlainTextEdit>
 
 // Text boxes that keep exactly the characters put into them: U+00A0 stays distinct from U+0020
 // through reading, copy, cut, drag and paste; line breaks read as CR LF; no length limit; a text
@@ -16,7 +17,8 @@ namespace quillmere {
 QString TextBoxText(const QString& text);
 
 // The multi-line cover text box. Tab moves the focus; Enter, also with Shift, starts a new line.
-class CoverTextBox final : public QPlainTextEdit {
+// Its lines wrap and show as if every U+00A0 were U+0020, so the bits of the gaps never show.
+class CoverTextBox final : public GapBlindTextEdit {
   Q_OBJECT
 
 public:
