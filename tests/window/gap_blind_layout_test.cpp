@@ -9,12 +9,14 @@
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
 
+#include <algorithm>
 #include <memory>
 
 using namespace quillmere;
@@ -57,6 +59,33 @@ QString Paragraphs() {
   return text;
 }
 
+// A paragraph with U+00A0 right before tabs: German words around a piece of a pasted text that
+// hung the window.
+QString NoBreakSpacesBeforeTabs() {
+  return QStringLiteral(
+      "Die Schifffahrt findet statt, und\u00A0\tder Rest folgt bald.\u00A0\tDann geht es "
+      "weiter\u00A0\tbis zum Ende des Tages: ydi?,!\u00DFshrxhbdd!\u00F6n.?\tf;v\u20AC!\u00DC-"
+      "\u00C4sk;uyron!\u20AC\u00DFw?u?\u00FC!df!\u00FC\u00E4vxl!vmy\u00A0bw?m\u00FCdbuymu"
+      "\u00F6\u00A0\tb?;\tsm?mru,?\u00A0\u00D6m-cfz und noch\u00A0\tein Satz.");
+}
+
+// Collects the regions a widget paints.
+class PaintRecorder final : public QObject {
+public:
+  explicit PaintRecorder(QRegion* painted) : painted_(painted) {}
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      *painted_ += static_cast<QPaintEvent*>(event)->region();
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+private:
+  QRegion* painted_;
+};
+
 QString CoverNamed(const QString& name) {
   if (name == u"PlainCoverText with every gap 1") {
     return AllOne(Q(PlainCoverText));
@@ -66,6 +95,9 @@ QString CoverNamed(const QString& name) {
   }
   if (name == u"StartupCoverText") {
     return Q(StartupCoverText());
+  }
+  if (name == u"paragraphs without tabs") {
+    return Paragraphs().replace(u'\t', u' ');
   }
   return Paragraphs();
 }
@@ -114,41 +146,81 @@ class GapBlindLayoutTest : public QObject {
     return picture();
   }
 
-  void select(int anchor, int position) {
-    QTextCursor cursor = text1()->textCursor();
+  void select(int anchor, int position, QPlainTextEdit* box = nullptr) {
+    box = box != nullptr ? box : text1();
+    QTextCursor cursor = box->textCursor();
     cursor.setPosition(anchor);
     cursor.setPosition(position, QTextCursor::KeepAnchor);
-    text1()->setTextCursor(cursor);
-    text1()->ensureCursorVisible();
+    box->setTextCursor(cursor);
+    box->ensureCursorVisible();
   }
 
-  // Returns where Up, Down and End take the cursor from each position of the text. (Page Down
-  // depends on the fraction of a pixel the editor keeps from its scrolling history.)
-  QList<int> cursorMoves() {
+  // Returns where the keys that move by lines take the cursor from each position of the text, and
+  // where a second Down or Up takes it on, keeping its x. (Page keys: see pageMoves.)
+  QList<int> cursorMoves(QPlainTextEdit* box = nullptr) {
+    box = box != nullptr ? box : text1();
     QList<int> positions;
-    for (int start = 0; start < text1()->document()->characterCount(); ++start) {
-      for (const Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_End}) {
-        select(start, start);
-        QTest::keyClick(text1(), key);
-        positions << text1()->textCursor().position();
+    for (int start = 0; start < box->document()->characterCount(); ++start) {
+      for (const QKeyCombination key : {QKeyCombination(Qt::Key_Up), QKeyCombination(Qt::Key_Down),
+                                        QKeyCombination(Qt::Key_End), QKeyCombination(Qt::Key_Home),
+                                        QKeyCombination(Qt::ShiftModifier, Qt::Key_Down),
+                                        QKeyCombination(Qt::ShiftModifier, Qt::Key_Up)}) {
+        select(start, start, box);
+        QTest::keyClick(box, key.key(), key.keyboardModifiers());
+        positions << box->textCursor().position();
+        if (key.key() == Qt::Key_Down || key.key() == Qt::Key_Up) {
+          QTest::keyClick(box, key.key(), key.keyboardModifiers());
+          positions << box->textCursor().position();
+        }
       }
+    }
+    return positions;
+  }
+
+  // Returns where Page Down, then Page Up, take the cursor from every seventh position, each time
+  // from the top of the box. (The editor keeps a fraction of a pixel from its scrolling history.)
+  QList<int> pageMoves(QPlainTextEdit* box = nullptr) {
+    box = box != nullptr ? box : text1();
+    QList<int> positions;
+    for (int start = 0; start < box->document()->characterCount(); start += 7) {
+      box->verticalScrollBar()->setValue(0);
+      select(start, start, box);
+      QTest::keyClick(box, Qt::Key_PageDown);
+      positions << box->textCursor().position();
+      QTest::keyClick(box, Qt::Key_PageUp);
+      positions << box->textCursor().position();
     }
     return positions;
   }
 
   // Returns where clicks all over the visible text put the cursor.
-  QList<int> clicks() {
-    select(0, 0);
-    text1()->verticalScrollBar()->setValue(0);
+  QList<int> clicks(QPlainTextEdit* box = nullptr) {
+    box = box != nullptr ? box : text1();
+    select(0, 0, box);
+    box->verticalScrollBar()->setValue(0);
     QList<int> positions;
-    const QRect area = text1()->viewport()->rect();
+    const QRect area = box->viewport()->rect();
     for (int y = 1; y < area.height(); y += 4) {
       for (int x = 0; x < area.width(); ++x) {
-        QTest::mouseClick(text1()->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
-        positions << text1()->textCursor().position();
+        QTest::mouseClick(box->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
+        positions << box->textCursor().position();
       }
     }
     return positions;
+  }
+
+  // Returns a stock QPlainTextEdit set up as Text1 is, in its place: with every gap 0 (and no tab,
+  // where Qt's own placing of tabs may change with what it measured before), Text1 must behave as
+  // this editor does.
+  QPlainTextEdit* stockEditor() {
+    auto* stock = new QPlainTextEdit(window.get());
+    stock->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    stock->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    stock->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    stock->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    stock->setGeometry(text1()->geometry());
+    stock->show();
+    return stock;
   }
 
   // Returns where text dropped at points along the first rows lands.
@@ -172,6 +244,34 @@ class GapBlindLayoutTest : public QObject {
     return positions;
   }
 
+  // Returns the index of a tab that starts a line of Text1, or -1.
+  int tabStartingALine() const {
+    const QTextBlock block = text1()->document()->firstBlock();
+    (void)text1()->document()->documentLayout()->blockBoundingRect(block);
+    const QTextLayout* layout = block.layout();
+    for (int i = 1; i < layout->lineCount(); ++i) {
+      if (block.text().at(layout->lineAt(i).textStart()) == u'\t') {
+        return layout->lineAt(i).textStart();
+      }
+    }
+    return -1;
+  }
+
+  // Returns up to `count` widths of Text1, in the window font, at which `ones` with every gap 0
+  // wraps right before a tab that follows a U+00A0 in `ones`.
+  QList<int> widthsWrappingBeforeATab(const QString& ones, int count) {
+    QList<int> widths;
+    for (int width = 80; width < 400 && widths.size() < count; ++width) {
+      setFontAndWidth(text1(), QString(), 0, width);
+      text1()->replaceText(AllZero(ones));
+      const int tab = tabStartingALine();
+      if (tab > 0 && ones[tab - 1] == kNoBreakSpace) {
+        widths << width;
+      }
+    }
+    return widths;
+  }
+
   static void setFontAndWidth(QWidget* box, const QString& family, int pointSize, int width) {
     if (!family.isEmpty()) {
       box->setFont(QFont(family, pointSize));
@@ -180,6 +280,7 @@ class GapBlindLayoutTest : public QObject {
   }
 
 private slots:
+
   void initTestCase() {
     ConfigureApplication();
     // A cursor that does not blink draws the same in every picture.
@@ -269,9 +370,120 @@ private slots:
     text1()->replaceText(AllZero(ones));
     const QList<int> zeroClicks = clicks();
     const QList<int> zeroMoves = cursorMoves();
+    const QList<int> zeroPages = pageMoves();
     text1()->replaceText(ones);
     QCOMPARE(clicks(), zeroClicks);
     QCOMPARE(cursorMoves(), zeroMoves);
+    QCOMPARE(pageMoves(), zeroPages);
+  }
+
+  void cursorKeysAndClicksLandAsInTheStockEditor_data() {
+    QTest::addColumn<QString>("cover");
+    QTest::addColumn<int>("width");
+    QTest::addRow("PlainCoverText with every gap 1") << "PlainCoverText with every gap 1" << 241;
+    QTest::addRow("SampleCoverText") << "SampleCoverText" << 173;
+    QTest::addRow("paragraphs, narrow") << "paragraphs without tabs" << 131;
+    QTest::addRow("paragraphs, wide") << "paragraphs without tabs" << 330;
+  }
+
+  // Guards the cursor keys and clicks Text1 handles itself against the stock editor's.
+  void cursorKeysAndClicksLandAsInTheStockEditor() {
+    QFETCH(QString, cover);
+    QFETCH(int, width);
+    setFontAndWidth(text1(), QString(), 0, width);
+    const QString ones = CoverNamed(cover);
+    QPlainTextEdit* stock = stockEditor();
+    stock->setPlainText(AllZero(ones));
+    text1()->replaceText(ones);
+    QCOMPARE(clicks(), clicks(stock));
+    QCOMPARE(cursorMoves(), cursorMoves(stock));
+    QCOMPARE(pageMoves(), pageMoves(stock));
+  }
+
+  // Where a line wraps between a U+00A0 and a tab, the block's own layout cannot break as its
+  // twin does (a tab after a character always joins that character's line). Laying out a pasted
+  // text with such a place once never finished; the box must show it and move the cursor over it
+  // as with every gap 0.
+  void noBreakSpaceBeforeATabWhereTheLineWraps() {
+    const QString ones = NoBreakSpacesBeforeTabs();
+    const QString zeros = AllZero(ones);
+    const QList<int> widths = widthsWrappingBeforeATab(ones, 4);
+    QCOMPARE(widths.size(), 4);
+    for (const int width : widths) {
+      setFontAndWidth(text1(), QString(), 0, width);
+      text1()->replaceText(zeros);
+      select(0, 0);
+      const QImage shownZeros = pictureAt(0);
+      const QList<int> zeroClicks = clicks();
+      const QList<int> zeroMoves = cursorMoves();
+      const QList<int> zeroPages = pageMoves();
+      text1()->replaceText(ones);
+      QCOMPARE(text(), ones);
+      select(0, 0);
+      QVERIFY(pictureAt(0) == shownZeros);
+      QCOMPARE(clicks(), zeroClicks);
+      QCOMPARE(cursorMoves(), zeroMoves);
+      QCOMPARE(pageMoves(), zeroPages);
+    }
+  }
+
+  // The stock editor repaints the cursor where the block's own layout has it; at the start of a
+  // line that begins with a tab after a U+00A0, that is at the end of the line above.
+  void cursorIsRepaintedWhereItIsShown() {
+    const QString ones = NoBreakSpacesBeforeTabs();
+    const QList<int> widths = widthsWrappingBeforeATab(ones, 1);
+    QCOMPARE(widths.size(), 1);
+    setFontAndWidth(text1(), QString(), 0, widths[0]);
+    const int tab = tabStartingALine();
+    QVERIFY(tab > 0);
+    select(tab, tab);
+    const QRect shown = text1()->cursorRect(); // with every gap 0, as shown
+    text1()->replaceText(ones);
+
+    select(tab - 1, tab - 1);
+    QApplication::processEvents();
+    // Onto the start of the line, and off it again: both times the cursor there is repainted.
+    for (const Qt::Key key : {Qt::Key_Right, Qt::Key_Left}) {
+      QRegion painted;
+      PaintRecorder recorder(&painted);
+      text1()->viewport()->installEventFilter(&recorder);
+      QTest::keyClick(text1(), key);
+      QApplication::processEvents();
+      text1()->viewport()->removeEventFilter(&recorder);
+      QVERIFY(painted.contains(shown));
+    }
+  }
+
+  void tabsAfterLigaturesStayPutWhateverWasMeasuredFirst_data() {
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<int>("width");
+    QTest::addRow("window font, 131 px") << QString() << 131;
+    QTest::addRow("sans 11, 173 px") << "DejaVu Sans" << 173;
+    QTest::addRow("serif 11, 330 px") << "DejaVu Serif" << 330;
+  }
+
+  void tabsAfterLigaturesStayPutWhateverWasMeasuredFirst() {
+    QFETCH(QString, family);
+    QFETCH(int, width);
+    setFontAndWidth(text1(), family, 11, width);
+    for (const QString& cover : {AllZero(Paragraphs()), Paragraphs()}) {
+      text1()->replaceText(cover);
+      QList<QRect> forwards;
+      QList<QRect> backwards;
+      for (QList<QRect>* rects : {&forwards, &backwards}) {
+        // Laid out afresh, then measured from the first position or from the last.
+        text1()->resize(width + 41, text1()->height());
+        text1()->resize(width, text1()->height());
+        const int count = text1()->document()->characterCount();
+        for (int i = 0; i < count; ++i) {
+          QTextCursor cursor(text1()->document());
+          cursor.setPosition(rects == &forwards ? i : count - 1 - i);
+          rects->append(text1()->cursorRect(cursor));
+        }
+      }
+      std::reverse(backwards.begin(), backwards.end());
+      QCOMPARE(forwards, backwards);
+    }
   }
 
   void dropsLandAsWithEveryGapZero() {
