@@ -164,7 +164,7 @@ QString TextBoxText(const QString& text) {
   return InRepertoire(UpToNul(text));
 }
 
-CoverTextBox::CoverTextBox(QWidget* parent) : QPlainTextEdit(parent) {
+CoverTextBox::CoverTextBox(QWidget* parent) : GapBlindTextEdit(parent) {
   setTabChangesFocus(true);
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -222,7 +222,9 @@ void CoverTextBox::replaceText(const QString& text) {
       now.rbegin());
   const bool sameLength = now.size() == next.size();
 
-  const QTextCursor before = textCursor();
+  // Plain numbers: a QTextCursor would follow the edit and collapse inside the replaced stretch.
+  const int anchor = textCursor().anchor();
+  const int position = textCursor().position();
   const int horizontal = horizontalScrollBar()->value();
   const int vertical = verticalScrollBar()->value();
 
@@ -239,8 +241,8 @@ void CoverTextBox::replaceText(const QString& text) {
 
   QTextCursor after(document());
   if (sameLength) {
-    after.setPosition(before.anchor());
-    after.setPosition(before.position(), QTextCursor::KeepAnchor);
+    after.setPosition(anchor);
+    after.setPosition(position, QTextCursor::KeepAnchor);
     setTextCursor(after);
     horizontalScrollBar()->setValue(horizontal);
     verticalScrollBar()->setValue(vertical);
@@ -339,7 +341,7 @@ void CoverTextBox::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
-  QPlainTextEdit::keyPressEvent(event);
+  GapBlindTextEdit::keyPressEvent(event);
 }
 
 void CoverTextBox::inputMethodEvent(QInputMethodEvent* event) {

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "window/gap_blind_layout.hpp"
+
 #include <QLineEdit>
-#include <QPlainTextEdit>
 
 #include <string>
 #include <string_view>
@@ -19,10 +20,11 @@ namespace quillmere {
 QString TextBoxText(const QString& text);
 
 // The multi-line cover text box. Tab moves the focus; Enter, also with Shift, starts a new line.
+// Its lines wrap and show as if every U+00A0 were U+0020, so the bits of the gaps never show.
 // It keeps a copy of its document's text, updated with every change whoever makes it, so that
 // reading the text, its gaps or a selection never walks the document: a copy or a selection
 // shares that text, and holds on to its old state only once the text changes.
-class CoverTextBox final : public QPlainTextEdit {
+class CoverTextBox final : public GapBlindTextEdit {
   Q_OBJECT
 
 public:
