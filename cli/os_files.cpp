@@ -1,5 +1,6 @@
 #include "os_files.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -311,5 +312,62 @@ bool Close(int descriptor) noexcept {
 }
 
 #endif
+
+// Reading files, and starting their writeback.
+
+int OpenForReading(const std::string& path) noexcept {
+#ifdef _WIN32
+  return _open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+#else
+  return open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+#endif
+}
+
+std::ptrdiff_t ReadSome(int descriptor, char* buffer, std::size_t size) noexcept {
+#ifdef _WIN32
+  return _read(descriptor, buffer, static_cast<unsigned>(std::min<std::size_t>(size, INT_MAX)));
+#else
+  for (;;) {
+    const ssize_t got = read(descriptor, buffer, size);
+    if (got >= 0 || errno != EINTR) {
+      return got;
+    }
+  }
+#endif
+}
+
+bool IsRegularFile(int descriptor) noexcept {
+#ifdef _WIN32
+  struct _stat64 facts = {};
+  return _fstat64(descriptor, &facts) == 0 && (facts.st_mode & _S_IFMT) == _S_IFREG;
+#else
+  struct stat facts = {};
+  return fstat(descriptor, &facts) == 0 && S_ISREG(facts.st_mode);
+#endif
+}
+
+std::int64_t Position(int descriptor) noexcept {
+#ifdef _WIN32
+  return _lseeki64(descriptor, 0, SEEK_CUR);
+#else
+  return lseek(descriptor, 0, SEEK_CUR);
+#endif
+}
+
+bool Seek(int descriptor, std::int64_t position) noexcept {
+#ifdef _WIN32
+  return _lseeki64(descriptor, position, SEEK_SET) == position;
+#else
+  return lseek(descriptor, static_cast<off_t>(position), SEEK_SET) == position;
+#endif
+}
+
+void StartWriteback([[maybe_unused]] int descriptor, [[maybe_unused]] std::uint64_t offset,
+                    [[maybe_unused]] std::uint64_t length) noexcept {
+#ifdef __linux__
+  sync_file_range(descriptor, static_cast<off64_t>(offset), static_cast<off64_t>(length),
+                  SYNC_FILE_RANGE_WRITE);
+#endif
+}
 
 } // namespace quillmere::cli::os

@@ -1,12 +1,14 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-// The operating system's calls beneath the tool's output files, one small function each, so that
-// each platform's version of a call stays in one place. Files are the C runtime's int descriptors.
-// A function that fails returns false or -1 and leaves the reason in errno.
+// The operating system's calls beneath the tool's input and output files, one small function each,
+// so that each platform's version of a call stays in one place. Files are the C runtime's int
+// descriptors. A function that fails returns false or -1 and leaves the reason in errno.
 namespace quillmere::cli::os {
 
 // Returns N when `path` names one of this process's own descriptors: "/dev/stdin", "/dev/stdout",
@@ -53,5 +55,25 @@ bool TakePermissionsFor(int descriptor, const std::string& target) noexcept;
 // Closes a descriptor; returns false when the close reports an error, such as a failed
 // delayed write.
 bool Close(int descriptor) noexcept;
+
+// Opens an existing file for reading; returns the descriptor or -1.
+int OpenForReading(const std::string& path) noexcept;
+
+// Reads at most `size` bytes into `buffer`; returns how many, 0 at the end, or -1 on failure.
+std::ptrdiff_t ReadSome(int descriptor, char* buffer, std::size_t size) noexcept;
+
+// Returns true when `descriptor` is a regular file, which can be read again from a position.
+bool IsRegularFile(int descriptor) noexcept;
+
+// Returns the position of `descriptor` in its file, or -1.
+std::int64_t Position(int descriptor) noexcept;
+
+// Moves `descriptor` to `position` in its file; returns false on failure.
+bool Seek(int descriptor, std::int64_t position) noexcept;
+
+// Starts writing the `length` bytes from `offset` of the file `descriptor` to its disk without
+// waiting for them, so that a later SyncFile has less left to wait for. Best effort: does nothing
+// where the system offers no such call.
+void StartWriteback(int descriptor, std::uint64_t offset, std::uint64_t length) noexcept;
 
 } // namespace quillmere::cli::os

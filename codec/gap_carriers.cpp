@@ -91,27 +91,6 @@ std::u16string EmbedBits(std::u16string_view cover, std::u16string_view bits) {
   return result;
 }
 
-std::size_t MakeGapsPlain(std::span<char16_t> text) noexcept {
-  // Both kinds of carrier are counted from the block's masks; only the U+00A0 are written.
-  char16_t* const chars = text.data();
-  std::size_t count = 0;
-  std::size_t start = 0;
-  for (; start + kBlock <= text.size(); start += kBlock) {
-    const std::uint64_t noBreak = EqualMask16(chars + start, kNoBreakSpace);
-    count += CountBits(EqualMask16(chars + start, kSpace) | noBreak);
-    for (std::uint64_t mask = noBreak; mask != 0; mask &= mask - 1) {
-      chars[start + static_cast<std::size_t>(std::countr_zero(mask))] = kSpace;
-    }
-  }
-  for (; start < text.size(); ++start) {
-    if (chars[start] == kNoBreakSpace) {
-      chars[start] = kSpace;
-    }
-    count += chars[start] == kSpace;
-  }
-  return count;
-}
-
 std::size_t Capacity(std::u16string_view cover) noexcept {
   return CountCarriers(cover, true);
 }

@@ -30,10 +30,6 @@ std::u16string EmbedBits(std::u16string_view cover, std::u16string_view bits);
 // covers, whose copy would fault in fresh memory. Touches only the U+0020 that become U+00A0.
 void EmbedBitsInPlace(std::span<char16_t> cover, std::u16string_view bits) noexcept;
 
-// Makes every U+00A0 of `text` a U+0020, in the caller's buffer, and returns the number of U+0020
-// then in it: all its carriers, now free for new bits. Touches only the U+00A0.
-std::size_t MakeGapsPlain(std::span<char16_t> text) noexcept;
-
 // Returns the number of U+0020 in `cover`: how many bits `EmbedBits` can write into it.
 std::size_t Capacity(std::u16string_view cover) noexcept;
 
