@@ -5,6 +5,7 @@
 #include <climits>
 #include <csignal>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
