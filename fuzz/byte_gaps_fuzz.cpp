@@ -131,7 +131,7 @@ Reference ReferenceRun(const std::string& text, TextEncoding encoding, const std
     }
     result.bits.push_back(noBreak ? '1' : '0');
     const bool bit = n < codes.size() * 8 &&
-                     ((static_cast<std::uint8_t>(codes[n / 8]) >> (7 - n % 8)) & 1U) != 0;
+                     ((unsigned{static_cast<std::uint8_t>(codes[n / 8])} >> (7 - n % 8)) & 1U) != 0;
     ++n;
     result.hidden += !bit ? " " : utf8 ? "\xC2\xA0" : "\xA0";
     i += utf8 && noBreak ? 1 : 0;
