@@ -231,6 +231,7 @@ void RunHide(const HideOptions& options, const WarningSink& warn) {
                   checked->gapsAvailable != report.gapsAvailable)) {
     throw ToolError(cover.Name() + ": changed while it was read");
   }
+  cover.Close();
   output->Commit();
   if (report.replaced > 0) {
     warn(std::to_string(report.replaced) +

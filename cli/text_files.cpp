@@ -83,7 +83,12 @@ TextReader::TextReader(const std::string& path) : name_(NameForMessages(path)) {
 }
 
 TextReader::~TextReader() {
+  Close();
+}
+
+void TextReader::Close() noexcept {
   if (ownsDescriptor_) {
+    ownsDescriptor_ = false;
     os::Close(descriptor_);
   }
 }

@@ -51,6 +51,10 @@ public:
   // Starts again from the first byte, after KeepForRereading.
   void Rewind();
 
+  // Closes the file now rather than at the end of the reader: Windows cannot replace a file that
+  // is open, as hide does when its output is its cover. Nothing may be read after it.
+  void Close() noexcept;
+
   // Returns the name of the file for messages: its path, or "standard input".
   [[nodiscard]] const std::string& Name() const noexcept { return name_; }
 
