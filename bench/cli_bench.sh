@@ -5,21 +5,23 @@
 # in the same cover (stegsnow -Q -f msg cover out; stegsnow -Q out), and prints each one's ratio to
 # stegsnow. Times include process start; the table gives the best and the mean of the runs and the
 # processor time (user + system), which the other programs on a shared machine disturb least. Then
-# the peak memory (/usr/bin/time -v) of hide on a 200 MB cover. Timed are quillmere-text and, where
-# built, byte_gaps_run: the byte-level engine on files in pieces, as the tool will use it. "hide"
-# writes a file, as stegsnow does; "hide-stdout" writes to standard output, which hyperfine
-# discards, so that it shows the time without the file system's part.
-# Usage: bench/cli_bench.sh [quillmere-text] [byte_gaps_run]
-#   (defaults build/default/cli/quillmere-text and build/default/bench/byte_gaps_run)
+# the peak memory (/usr/bin/time -v) of hide on a 200 MB cover. "hide" writes a file, as stegsnow
+# does (quillmere-text also makes it durable before it replaces the target); "hide-stdout" writes to
+# standard output, which hyperfine discards, so that it shows the time without the file system's
+# part. A second quillmere-text, such as the build of an earlier version, is timed beside the first
+# when given.
+# Usage: bench/cli_bench.sh [quillmere-text] [other-quillmere-text]
+#   (default build/default/cli/quillmere-text)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tool=$(realpath "${1:-build/default/cli/quillmere-text}")
-engine=$(realpath -m "${2:-build/default/bench/byte_gaps_run}")
+other=""
+[ -n "${2:-}" ] && other=$(realpath "$2")
 fortunes=/usr/share/games/fortunes/de
 [ -x "$tool" ] || { echo "build quillmere-text first: $tool" >&2; exit 1; }
 [ -d "$fortunes" ] || { echo "needs the Debian package fortunes-de" >&2; exit 1; }
 command -v hyperfine >/dev/null || { echo "needs hyperfine" >&2; exit 1; }
-[ -x "$engine" ] || engine=""
+runs=${RUNS:-20}
 have_stegsnow=0
 command -v stegsnow >/dev/null && have_stegsnow=1
 
@@ -58,21 +60,26 @@ for name, r in results.items():
 EOF
 }
 
-# Times one coding: $1 its name, $2 the tool's --encoding, $3 byte_gaps_run's, $4 cover, $5 message.
+# Appends the runs of one quillmere-text to the array `args`: $1 its label, $2 the program, $3 the
+# --encoding, $4 cover, $5 message.
+add_tool() {
+  local label=$1 program=$2 option=$3 cover=$4 message=$5
+  args+=(-n "$label hide" "$program hide --encoding $option --message-file $message $cover -o out.txt"
+    -n "$label hide-stdout" "$program hide --encoding $option --message-file $message $cover"
+    -n "$label reveal" "$program reveal --encoding $option stego.txt")
+}
+
+# Times one coding: $1 its name, $2 the tool's --encoding, $3 cover, $4 message.
 run() {
-  local coding=$1 option=$2 engineOption=$3 cover=$4 message=$5
+  local coding=$1 option=$2 cover=$3 message=$4
   "$tool" hide --encoding "$option" --message-file "$message" "$cover" -o stego.txt
   "$tool" reveal --encoding "$option" stego.txt | cmp - "$message"
-  local args=(-n cat "cat $cover"
-    -n "quillmere-text hide" "$tool hide --encoding $option --message-file $message $cover -o out.txt"
-    -n "quillmere-text hide-stdout" "$tool hide --encoding $option --message-file $message $cover"
-    -n "quillmere-text reveal" "$tool reveal --encoding $option stego.txt")
-  if [ -n "$engine" ]; then
-    "$engine" hide "$message" "$cover" engine.txt $engineOption
-    cmp engine.txt stego.txt || { echo "byte_gaps_run hides differently" >&2; exit 1; }
-    args+=(-n "byte_gaps_run hide" "$engine hide $message $cover out.txt $engineOption"
-      -n "byte_gaps_run hide-stdout" "$engine hide $message $cover - $engineOption"
-      -n "byte_gaps_run reveal" "$engine reveal stego.txt $engineOption")
+  local args=(-n cat "cat $cover")
+  add_tool quillmere-text "$tool" "$option" "$cover" "$message"
+  if [ -n "$other" ]; then
+    "$other" hide --encoding "$option" --message-file "$message" "$cover" -o other.txt
+    cmp other.txt stego.txt || { echo "the other quillmere-text hides differently" >&2; exit 1; }
+    add_tool other "$other" "$option" "$cover" "$message"
   fi
   if [ "$have_stegsnow" -eq 1 ]; then
     stegsnow -Q -f "$message" "$cover" snow.txt
@@ -80,14 +87,14 @@ run() {
     args+=(-n "stegsnow hide" "stegsnow -Q -f $message $cover snow-out.txt"
       -n "stegsnow reveal" "stegsnow -Q snow.txt")
   fi
-  hyperfine -N --warmup 3 --runs 20 --export-json "$coding.json" "${args[@]}" >/dev/null
+  hyperfine -N --warmup 3 --runs "$runs" --export-json "$coding.json" "${args[@]}" >/dev/null
   report "$coding" "$coding.json"
 }
 
 echo "cover: $(stat -c %s cover.txt) bytes UTF-8, $(stat -c %s cover-1252.txt) bytes Windows-1252;" \
   "message: $(stat -c %s message.txt) bytes"
-run utf-8 utf-8 "" cover.txt message.txt
-run windows-1252 windows-1252 windows-1252 cover-1252.txt message-1252.txt
+run utf-8 utf-8 cover.txt message.txt
+run windows-1252 windows-1252 cover-1252.txt message-1252.txt
 
 # Peak memory of hide on a 200 MB cover.
 for _ in $(seq 20); do cat cover.txt; done > big.txt
@@ -97,7 +104,8 @@ peak() {
 echo
 echo "hide on a $(stat -c %s big.txt)-byte cover, peak resident memory:"
 echo "  quillmere-text   $(peak "$tool" hide --message-file message.txt big.txt -o out.txt) kB"
-[ -n "$engine" ] && echo "  byte_gaps_run    $(peak "$engine" hide message.txt big.txt out.txt) kB"
+echo "    to standard output (the cover read twice): $(peak "$tool" hide --message-file message.txt big.txt) kB"
+[ -n "$other" ] && echo "  other            $(peak "$other" hide --message-file message.txt big.txt -o out.txt) kB"
 [ "$have_stegsnow" -eq 1 ] &&
   echo "  stegsnow         $(peak stegsnow -Q -f message.txt big.txt out.txt) kB"
 echo "load after: $(cat /proc/loadavg)"

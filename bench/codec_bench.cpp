@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Throughput of EmbedBits, ExtractBits and MakeGapsPlain next to a memcpy of the same cover, on
+// Throughput of EmbedBits and ExtractBits next to a memcpy of the same cover, on
 // German-prose-like covers of 1 MB and 64 MB (about one gap in six characters). Prints MB/s per run
 // and, at the end, each codec function's rate as a share of memcpy's on the same cover size.
 // EmbedBits returns a new text, so on the 64 MB cover it also pays for faulting in fresh memory,
@@ -83,21 +83,6 @@ void EmbedBitsReusedBuffer(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
-// Turns back every no-break space of a stego text, as quillmere-text does to a cover before it
-// hides: the text is copied in, then made plain in place.
-void MakeGapsPlainReusedBuffer(benchmark::State& state) {
-  const std::u16string stego = quillmere::EmbedBits(
-      Cover(static_cast<std::size_t>(state.range(0))),
-      RandomBits(quillmere::Capacity(Cover(static_cast<std::size_t>(state.range(0))))));
-  std::u16string text(stego.size(), u'\0');
-  for (auto _ : state) {
-    std::memcpy(text.data(), stego.data(), stego.size() * sizeof(char16_t));
-    benchmark::DoNotOptimize(quillmere::MakeGapsPlain(text));
-    benchmark::ClobberMemory();
-  }
-  state.SetBytesProcessed(state.iterations() * state.range(0));
-}
-
 void ExtractBits(benchmark::State& state) {
   const std::u16string stego = quillmere::EmbedBits(
       Cover(static_cast<std::size_t>(state.range(0))),
@@ -113,7 +98,6 @@ BENCHMARK(Memcpy)->Arg(1 * kMiB)->Arg(64 * kMiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(EmbedBits)->Arg(1 * kMiB)->Arg(64 * kMiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(EmbedBitsReusedBuffer)->Arg(1 * kMiB)->Arg(64 * kMiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(ExtractBits)->Arg(1 * kMiB)->Arg(64 * kMiB)->Unit(benchmark::kMillisecond);
-BENCHMARK(MakeGapsPlainReusedBuffer)->Arg(1 * kMiB)->Arg(64 * kMiB)->Unit(benchmark::kMillisecond);
 
 // Keeps each run's rate so that the shares of memcpy's rate can be printed after the table.
 class RateRecorder : public benchmark::ConsoleReporter {
@@ -138,8 +122,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   for (const char* size : {"1048576", "67108864"}) {
     const double memcpyRate = reporter.rates["Memcpy/" + std::string(size)];
-    for (const char* function :
-         {"EmbedBits", "EmbedBitsReusedBuffer", "ExtractBits", "MakeGapsPlainReusedBuffer"}) {
+    for (const char* function : {"EmbedBits", "EmbedBitsReusedBuffer", "ExtractBits"}) {
       const double rate = reporter.rates[std::string(function) + "/" + size];
       if (memcpyRate > 0 && rate > 0) {
         std::cout << function << " on " << std::stoul(size) / kMiB << " MB: " << rate / 1e6

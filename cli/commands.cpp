@@ -1,17 +1,34 @@
 // SPDX-License-Identifier: MIT
 #include "commands.hpp"
 
-#include "codec/gap_carriers.hpp"
-#include "codec/windows1252.hpp"
+#include "codec/utf8_bytes.hpp"
 
-#include <algorithm>
-#include <cstdio>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <utility>
 
 namespace quillmere::cli {
 namespace {
 
 void Print(std::string_view bytes) {
   WriteAll("-", bytes);
+}
+
+[[noreturn]] void ThrowInvalidUtf8(std::string_view name, std::uint64_t offset) {
+  throw ToolError(std::string(name) + ": not valid UTF-8 at byte offset " + std::to_string(offset) +
+                  " (use --encoding windows-1252 for files in that code page)");
+}
+
+// Reveal stops at the first U+0000, so everything after one could never be read back.
+Message Checked(Message message) {
+  const std::size_t nul = message.codes.find('\0');
+  if (nul != std::string::npos) {
+    // One code per character as the user sees it: an emoji is one.
+    throw ToolError("the message holds U+0000 at character " + std::to_string(nul + 1) +
+                    "; nothing after it could be revealed");
+  }
+  return message;
 }
 
 void CheckFits(const HideReport& report, bool truncate) {
@@ -22,86 +39,200 @@ void CheckFits(const HideReport& report, bool truncate) {
   }
 }
 
-// Reveal stops at the first U+0000, so everything after one could never be read back.
-std::u16string_view CheckedMessage(std::u16string_view message) {
-  const std::size_t nul = message.find(u'\0');
-  if (nul != std::u16string_view::npos) {
-    // Characters are counted as the user sees them: a surrogate pair is one.
-    const auto lowHalves =
-        std::count_if(message.begin(), message.begin() + static_cast<std::ptrdiff_t>(nul),
-                      [](char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; });
-    throw ToolError("the message holds U+0000 at character " +
-                    std::to_string(nul + 1 - static_cast<std::size_t>(lowHalves)) +
-                    "; nothing after it could be revealed");
+// Calls `visit` with each piece of `source` until the empty piece that ends it.
+template <typename Visit>
+void ForEachPiece(const PieceSource& source, Visit visit) {
+  for (std::span<char> piece = source(); !piece.empty(); piece = source()) {
+    visit(piece);
   }
-  return message;
 }
 
 } // namespace
 
-MessageHider::MessageHider(std::u16string_view message)
-    : bits_(MessageToBits(CheckedMessage(message))), replaced_(CountUnencodable(message)) {}
-
-void MessageHider::HideIn(std::span<char16_t> piece) noexcept {
-  // No-break spaces already in a cover would otherwise read as 1 bits between or after the
-  // message's own.
-  const std::u16string_view bits = std::u16string_view(bits_).substr(next_);
-  const std::size_t gaps = MakeGapsPlain(piece);
-  EmbedBitsInPlace(piece, bits);
-  next_ += std::min(gaps, bits.size());
+Message MessageFromArgument(std::string_view utf8) {
+  MessageCodes message = MessageCodesFromUtf8(utf8);
+  if (message.invalidOffset != kNoOffset) {
+    throw ToolError("the message: not valid UTF-8 at byte offset " +
+                    std::to_string(message.invalidOffset));
+  }
+  return Checked({std::move(message.codes), message.replaced});
 }
 
-std::size_t CountGaps(std::u16string_view text) noexcept {
-  return Capacity(text) +
-         static_cast<std::size_t>(std::count(text.begin(), text.end(), kNoBreakSpace));
+Message MessageFromFile(const std::string& path, Encoding encoding) {
+  std::string bytes = ReadWhole(path);
+  if (encoding == Encoding::Windows1252) {
+    return Checked({std::move(bytes), 0});
+  }
+  MessageCodes message = MessageCodesFromUtf8(bytes);
+  if (message.invalidOffset != kNoOffset) {
+    ThrowInvalidUtf8(NameForMessages(path), message.invalidOffset);
+  }
+  return Checked({std::move(message.codes), message.replaced});
 }
 
-HideReport HideInPlace(std::u16string& cover, std::u16string_view message, bool truncate) {
-  MessageHider hider(message);
-  const HideReport report{hider.GapsNeeded(), CountGaps(cover), hider.Replaced()};
-  CheckFits(report, truncate);
-  hider.HideIn(cover);
+HideReport HideInPieces(const PieceSource& cover, std::string_view coverName,
+                        const Message& message, const HideSettings& settings,
+                        const ByteSink& write) {
+  TextScanner scanner(settings.encoding);
+  // A Windows-1252 cover is read as UTF-8 too: valid UTF-8 beyond ASCII would be corrupted where
+  // the last byte of a character is A0, a no-break space in Windows-1252.
+  const bool lookForUtf8 = settings.encoding == Encoding::Windows1252 && !settings.force;
+  TextScanner asUtf8(Encoding::Utf8);
+  std::optional<GapHider> hider;
+  if (write) {
+    hider.emplace(settings.encoding, message.codes);
+  }
+  const auto emit = [&write](std::string_view bytes) {
+    if (!bytes.empty()) {
+      write(bytes);
+    }
+  };
+  std::unique_ptr<char[]> out;
+  std::size_t outRoom = 0;
+  HideReport report{0, std::uint64_t{message.codes.size()} * 8, 0, message.replaced};
+  ForEachPiece(cover, [&](std::span<char> piece) {
+    const std::string_view bytes(piece.data(), piece.size());
+    report.coverBytes += bytes.size();
+    if (!scanner.Scan(bytes)) {
+      ThrowInvalidUtf8(coverName, scanner.InvalidOffset());
+    }
+    if (lookForUtf8) {
+      asUtf8.Scan(bytes);
+    }
+    if (!hider) {
+      return;
+    }
+    if (settings.encoding == Encoding::Windows1252) {
+      hider->HideInPlace(piece);
+      emit(bytes);
+      return;
+    }
+    if (outRoom < GapHider::OutputRoom(bytes.size())) {
+      outRoom = GapHider::OutputRoom(bytes.size());
+      out = std::make_unique_for_overwrite<char[]>(outRoom);
+    }
+    emit(hider->Hide(bytes, out.get()));
+  });
+  if (!scanner.Finish()) {
+    ThrowInvalidUtf8(coverName, scanner.InvalidOffset());
+  }
+  if (lookForUtf8 && asUtf8.Finish() && asUtf8.BeyondAscii()) {
+    throw ToolError(std::string(coverName) +
+                    ": the cover is UTF-8 with characters beyond ASCII, which Windows-1252 would "
+                    "corrupt where their last byte is A0, a no-break space there (\"\u00E0\" "
+                    "is C3 A0); leave out --encoding windows-1252, or give --force to hide anyway");
+  }
+  report.gapsAvailable = scanner.Gaps();
+  CheckFits(report, settings.truncate);
+  if (hider) {
+    emit(hider->Finish());
+  }
   return report;
 }
 
-std::u16string RevealMessage(std::u16string_view stego) {
-  return std::u16string(CutAtNul(BitsToMessage(ExtractBits(stego))));
+std::string RevealInPieces(const PieceSource& stego, std::string_view name, Encoding encoding,
+                           bool bits) {
+  // The whole text is checked, also after the message's end.
+  TextScanner scanner(encoding);
+  MessageReader message(encoding);
+  BitReader bitReader(encoding);
+  std::string shown;
+  ForEachPiece(stego, [&](std::span<char> piece) {
+    const std::string_view bytes(piece.data(), piece.size());
+    if (!scanner.Scan(bytes)) {
+      ThrowInvalidUtf8(name, scanner.InvalidOffset());
+    }
+    if (bits) {
+      bitReader.Read(bytes, shown);
+    } else {
+      message.Read(bytes);
+    }
+  });
+  if (!scanner.Finish()) {
+    ThrowInvalidUtf8(name, scanner.InvalidOffset());
+  }
+  if (bits) {
+    shown.push_back('\n');
+    return shown;
+  }
+  message.Finish();
+  if (message.Codes().empty()) {
+    // A text whose no-break spaces were lost on the way reads exactly as one that never held a
+    // message; either way, saying nothing and succeeding would hide the failure.
+    throw NoHiddenMessage(scanner.Gaps() == 0
+                              ? std::string("no hidden message: the text has no gaps")
+                          : scanner.NoBreakSpaces() == 0
+                              ? "no hidden message: all " + std::to_string(scanner.Gaps()) +
+                                    " gaps are ordinary spaces"
+                              : std::string("no hidden message: its first eight gaps are "
+                                            "ordinary spaces"));
+  }
+  if (encoding == Encoding::Windows1252) {
+    return message.Codes();
+  }
+  AppendCodesAsUtf8(message.Codes(), shown);
+  return shown;
 }
 
-CoverCapacity MeasureCapacity(std::u16string_view cover) {
-  const std::size_t gaps = CountGaps(cover);
-  return {gaps, gaps / 8};
+CoverCapacity MeasureInPieces(const PieceSource& cover, std::string_view name, Encoding encoding) {
+  TextScanner scanner(encoding);
+  ForEachPiece(cover, [&](std::span<char> piece) {
+    if (!scanner.Scan({piece.data(), piece.size()})) {
+      ThrowInvalidUtf8(name, scanner.InvalidOffset());
+    }
+  });
+  if (!scanner.Finish()) {
+    ThrowInvalidUtf8(name, scanner.InvalidOffset());
+  }
+  return {scanner.Gaps(), scanner.Gaps() / 8};
 }
 
 void RunHide(const HideOptions& options, const WarningSink& warn) {
-  // The cover is decoded twice, a piece at a time: first to validate it and count its gaps, so
-  // that nothing is written for a bad cover or too long a message, then to hide and write. The
-  // pieces stay in the processor's cache, where a whole decoded copy of a large cover would not.
-  MessageHider hider(options.message);
-  const InputBytes input(options.coverPath);
-  const std::string_view cover = input.View();
-  if (options.encoding == Encoding::Windows1252 && !options.force && LooksLikeUtf8(cover)) {
-    throw ToolError(
-        (IsStandardStream(options.coverPath) ? std::string("standard input") : options.coverPath) +
-        ": the cover is UTF-8 with characters beyond ASCII, which Windows-1252 would "
-        "corrupt where their last byte is A0, a no-break space there (\"\u00E0\" "
-        "is C3 A0); leave out --encoding windows-1252, or give --force to hide anyway");
+  TextReader cover(options.coverPath);
+  const PieceSource next = [&cover] { return cover.Next(); };
+  // An output that cannot be written is reported after the cover's own faults, as when the cover
+  // was read before the output was opened.
+  std::optional<AtomicOutput> output;
+  std::exception_ptr outputFailure;
+  try {
+    output.emplace(options.outputPath);
+  } catch (const ToolError&) {
+    outputFailure = std::current_exception();
   }
-  HideReport report{hider.GapsNeeded(), 0, hider.Replaced()};
-  DecodeInPieces(cover, options.encoding, options.coverPath, [&report](std::span<char16_t> piece) {
-    report.gapsAvailable += MakeGapsPlain(piece);
-  });
-  CheckFits(report, options.truncate);
-
-  AtomicOutput output(options.outputPath);
-  std::string bytes;
-  DecodeInPieces(cover, options.encoding, options.coverPath, [&](std::span<char16_t> piece) {
-    hider.HideIn(piece);
-    bytes.clear();
-    AppendEncoded({piece.data(), piece.size()}, options.encoding, bytes);
-    output.Write(bytes);
-  });
-  output.Commit();
+  std::optional<HideReport> checked;
+  if (outputFailure || output->WritesDirectly()) {
+    // A stream cannot take back what it was given, so the whole cover is checked before the first
+    // byte goes out: a regular file is read twice, anything else kept in memory. A new file is
+    // written as the cover is read, and dropped when it turns out bad.
+    if (!outputFailure) {
+      cover.KeepForRereading();
+    }
+    checked = HideInPieces(next, cover.Name(), options.message, options.settings, {});
+    if (outputFailure) {
+      std::rethrow_exception(outputFailure);
+    }
+    cover.Rewind();
+  }
+  const HideReport report = HideInPieces(next, cover.Name(), options.message, options.settings,
+                                         [&output, &outputFailure](std::string_view bytes) {
+                                           if (outputFailure) {
+                                             return;
+                                           }
+                                           try {
+                                             output->Write(bytes);
+                                           } catch (const ToolError&) {
+                                             outputFailure = std::current_exception();
+                                           }
+                                         });
+  if (outputFailure) {
+    std::rethrow_exception(outputFailure);
+  }
+  if (checked && (checked->coverBytes != report.coverBytes ||
+                  checked->gapsAvailable != report.gapsAvailable)) {
+    throw ToolError(cover.Name() + ": changed while it was read");
+  }
+  cover.Close();
+  output->Commit();
   if (report.replaced > 0) {
     warn(std::to_string(report.replaced) +
          " message character(s) have no Windows-1252 code and were hidden as \"?\"");
@@ -113,63 +244,15 @@ void RunHide(const HideOptions& options, const WarningSink& warn) {
 }
 
 void RunReveal(const RevealOptions& options) {
-  // Whole groups of eight bits become characters piece by piece, the rest waits for the next
-  // piece. After the first U+0000 the message is complete, but the text is still checked; only
-  // when the message is empty are its gaps still counted, for the report.
-  BitString bits;
-  std::u16string message;
-  bool complete = false;
-  std::size_t gaps = 0;
-  std::size_t noBreakSpaces = 0;
-  DecodeInPieces(
-      InputBytes(options.stegoPath).View(), options.encoding, options.stegoPath,
-      [&](std::span<char16_t> piece) {
-        const std::u16string_view text(piece.data(), piece.size());
-        if (complete) {
-          if (message.front() == u'\0') {
-            gaps += CountGaps(text);
-            noBreakSpaces +=
-                static_cast<std::size_t>(std::count(text.begin(), text.end(), kNoBreakSpace));
-          }
-          return;
-        }
-        const BitString pieceBits = ExtractBits(text);
-        gaps += pieceBits.size();
-        noBreakSpaces +=
-            static_cast<std::size_t>(std::count(pieceBits.begin(), pieceBits.end(), u'1'));
-        bits += pieceBits;
-        if (options.bits) {
-          return;
-        }
-        const std::size_t whole = bits.size() / 8 * 8;
-        message += BitsToMessage(std::u16string_view(bits).substr(0, whole));
-        bits.erase(0, whole);
-        complete = message.find(u'\0') != std::u16string::npos;
-      });
-  if (options.bits) {
-    Print(std::string(bits.begin(), bits.end()) + "\n");
-    return;
-  }
-  message += BitsToMessage(bits);
-  const std::u16string_view revealed = CutAtNul(message);
-  if (revealed.empty()) {
-    // A text whose no-break spaces were lost on the way reads exactly as one that never held a
-    // message; either way, saying nothing and succeeding would hide the failure.
-    throw NoHiddenMessage(gaps == 0 ? std::string("no hidden message: the text has no gaps")
-                          : noBreakSpaces == 0
-                              ? "no hidden message: all " + std::to_string(gaps) +
-                                    " gaps are ordinary spaces"
-                              : std::string("no hidden message: its first eight gaps are "
-                                            "ordinary spaces"));
-  }
-  Print(EncodeText(revealed, options.encoding));
+  TextReader stego(options.stegoPath);
+  Print(RevealInPieces([&stego] { return stego.Next(); }, stego.Name(), options.encoding,
+                       options.bits));
 }
 
 void RunCapacity(const CapacityOptions& options) {
-  CoverCapacity capacity;
-  DecodeInPieces(InputBytes(options.coverPath).View(), options.encoding, options.coverPath,
-                 [&capacity](std::span<char16_t> piece) { capacity.gaps += MakeGapsPlain(piece); });
-  capacity.characters = capacity.gaps / 8;
+  TextReader cover(options.coverPath);
+  const CoverCapacity capacity =
+      MeasureInPieces([&cover] { return cover.Next(); }, cover.Name(), options.encoding);
   Print(std::to_string(capacity.gaps) + " gaps, " + std::to_string(capacity.characters) +
         " characters\n");
 }

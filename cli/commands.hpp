@@ -3,74 +3,95 @@
 
 #include "text_files.hpp"
 
-#include "codec/bit_string.hpp"
+#include "codec/byte_gaps.hpp"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
 #include <string_view>
 
-// The tool's three commands: as functions on text, and as runs on files or standard streams.
+// The tool's three commands: as functions on texts that arrive in pieces, and as runs on files or
+// standard streams.
 namespace quillmere::cli {
 
-struct HideReport {
-  std::size_t gapsNeeded = 0;    // eight per message character
-  std::size_t gapsAvailable = 0; // every space of the cover once no-break spaces are made plain
-  std::size_t replaced = 0;      // message characters hidden as "?"
+// The character codings the tool reads and writes.
+using Encoding = TextEncoding;
+
+// A message to hide: one Windows-1252 code per character, none of them 0.
+struct Message {
+  std::string codes;
+  std::size_t replaced = 0; // characters without a Windows-1252 code, hidden as "?"
 };
 
-// Hides a message in a cover that arrives in consecutive pieces, as the window hides it in the
-// whole text: after the last piece the cover holds exactly what EmbedBits would give.
-class MessageHider {
-public:
-  // Throws ToolError when `message` holds U+0000, at which reveal would stop, naming the position
-  // of its first one (the first character is 1).
-  explicit MessageHider(std::u16string_view message);
+// Returns the message given on the command line, which is always UTF-8. Throws ToolError when it
+// is not valid UTF-8, naming the offset of the first bad byte, or when it holds U+0000.
+Message MessageFromArgument(std::string_view utf8);
 
-  // Makes every U+00A0 of `piece` a U+0020, then writes the next bits into its gaps. Once every
-  // bit is written, further gaps stay plain and read back as 0.
-  void HideIn(std::span<char16_t> piece) noexcept;
+// Returns the message in the file `path`, or on standard input, in `encoding`: a UTF-8 file must
+// be valid, or the error names the first bad byte and suggests --encoding windows-1252; in
+// Windows-1252 every byte is the code of one character. Throws ToolError also when the file cannot
+// be read or the message holds U+0000, at which reveal would stop.
+Message MessageFromFile(const std::string& path, Encoding encoding);
 
-  // Returns the gaps the message needs: eight per character.
-  [[nodiscard]] std::size_t GapsNeeded() const noexcept { return bits_.size(); }
-  // Returns how many message characters are hidden as "?".
-  [[nodiscard]] std::size_t Replaced() const noexcept { return replaced_; }
+// Returns the next piece of a text, which the receiver may change, or an empty piece at its end.
+using PieceSource = std::function<std::span<char>()>;
+// Receives the output, one piece after the other.
+using ByteSink = std::function<void(std::string_view)>;
 
-private:
-  BitString bits_;
-  std::size_t next_ = 0;
-  std::size_t replaced_ = 0;
-};
-
-// Returns the gaps of `text` as hide uses them: its spaces, plain or no-break.
-std::size_t CountGaps(std::u16string_view text) noexcept;
-
-// Makes every U+00A0 of `cover` a U+0020, then hides `message` in its spaces as the window does.
-// When the message needs more gaps than the cover has, throws ToolError naming both numbers and
-// leaves `cover` unchanged, unless `truncate` is set: then the bits beyond the last gap are
-// dropped.
-HideReport HideInPlace(std::u16string& cover, std::u16string_view message, bool truncate);
-
-// Returns the message hidden in `stego` up to, not including, its first U+0000, which is what the
-// window's result box shows. A text without gaps gives the empty message.
-std::u16string RevealMessage(std::u16string_view stego);
-
-struct CoverCapacity {
-  std::size_t gaps = 0;       // spaces, plain or no-break
-  std::size_t characters = 0; // whole message characters: gaps / 8
-};
-
-// Returns how much `cover` can hold once its no-break spaces are made plain, as hide does.
-CoverCapacity MeasureCapacity(std::u16string_view cover);
-
-struct HideOptions {
-  std::u16string message;
-  std::string coverPath;  // empty or "-": standard input
-  std::string outputPath; // empty or "-": standard output
+struct HideSettings {
   Encoding encoding = Encoding::Utf8;
   bool truncate = false;
   bool force = false; // hide with Windows-1252 even in a cover that reads as UTF-8
+};
+
+struct HideReport {
+  std::uint64_t coverBytes = 0;
+  std::uint64_t gapsNeeded = 0;    // eight per message character
+  std::uint64_t gapsAvailable = 0; // every space of the cover once no-break spaces are made plain
+  std::size_t replaced = 0;        // message characters hidden as "?"
+};
+
+// Hides `message` in the cover that `cover` hands out, as the window hides it in the whole text:
+// every no-break space of the cover is made plain, then gap n takes bit n of the message. Passes
+// the result to `write` piece by piece; an empty `write` only checks the cover. Throws ToolError,
+// naming the cover `coverName`, when the cover is not valid UTF-8 (with the offset of its first bad
+// byte and the hint on Windows-1252), when a Windows-1252 cover reads as UTF-8 beyond ASCII unless
+// `force` is set, and when the message needs more gaps than the cover has unless `truncate` is set
+// (then the bits beyond the last gap are dropped). Some pieces may have been written by then.
+HideReport HideInPieces(const PieceSource& cover, std::string_view coverName,
+                        const Message& message, const HideSettings& settings,
+                        const ByteSink& write);
+
+// Thrown when a text holds no message; the tool exits with status 3 for it.
+class NoHiddenMessage : public ToolError {
+public:
+  using ToolError::ToolError;
+};
+
+// Returns what reveal prints for the text that `stego` hands out: the hidden message in `encoding`
+// up to, not including, the first group of eight 0 bits, without a line end; or with `bits` one '0'
+// or '1' per gap and a line end. Throws ToolError, naming the text `name`, when it is not valid
+// UTF-8; NoHiddenMessage when the message is empty, saying whether the text has no gaps, only
+// ordinary spaces, or no-break spaces after its first eight gaps.
+std::string RevealInPieces(const PieceSource& stego, std::string_view name, Encoding encoding,
+                           bool bits);
+
+struct CoverCapacity {
+  std::uint64_t gaps = 0;       // spaces, plain or no-break
+  std::uint64_t characters = 0; // whole message characters: gaps / 8
+};
+
+// Returns how much the text that `cover` hands out can hold once its no-break spaces are made
+// plain, as hide does. Throws ToolError, naming it `name`, when it is not valid UTF-8.
+CoverCapacity MeasureInPieces(const PieceSource& cover, std::string_view name, Encoding encoding);
+
+struct HideOptions {
+  Message message;
+  std::string coverPath;  // empty or "-": standard input
+  std::string outputPath; // empty or "-": standard output
+  HideSettings settings;
 };
 
 struct RevealOptions {
@@ -84,25 +105,15 @@ struct CapacityOptions {
   Encoding encoding = Encoding::Utf8;
 };
 
-// Thrown by RunReveal when the text holds no message; the tool exits with status 3 for it.
-class NoHiddenMessage : public ToolError {
-public:
-  using ToolError::ToolError;
-};
-
 // Receives the warnings of a run, one line each without the line end.
 using WarningSink = std::function<void(std::string_view)>;
 
-// Reads the cover, hides the message and writes the result; nothing is written when it throws.
-// Refuses a message that holds U+0000, and a Windows-1252 cover that is valid UTF-8 beyond ASCII
-// unless `force` is set. Warns when message characters were replaced by "?" or cut off by
+// Reads the cover, hides the message and writes the result, as HideInPieces does; nothing is
+// written when it throws. Warns when message characters were replaced by "?" or cut off by
 // `truncate`.
 void RunHide(const HideOptions& options, const WarningSink& warn);
 
-// Writes the message hidden in the stego text to standard output, in the options' coding and
-// without an added line end; or the bit string followed by a line end. Throws NoHiddenMessage,
-// having written nothing, when the message is empty, as it is when every gap is an ordinary
-// space; the bit string is written whatever it holds.
+// Writes what RevealInPieces returns for the stego text to standard output; nothing when it throws.
 void RunReveal(const RevealOptions& options);
 
 // Writes "<gaps> gaps, <characters> characters" and a line end to standard output.

@@ -147,11 +147,11 @@ int main(int argc, char** argv) {
       ->add_option("-o,--output", hide.outputPath,
                    "Output, may be FILE itself (default: standard output)")
       ->type_name("FILE");
-  hideCommand->add_flag("--truncate", hide.truncate,
+  hideCommand->add_flag("--truncate", hide.settings.truncate,
                         "Hide what fits instead of failing on too long a message");
-  hideCommand->add_flag("--force", hide.force,
+  hideCommand->add_flag("--force", hide.settings.force,
                         "With windows-1252, hide even in a text that is UTF-8");
-  AddEncodingOption(*hideCommand, hide.encoding);
+  AddEncodingOption(*hideCommand, hide.settings.encoding);
   hideCommand->callback([&] {
     if (messageOption->count() + messageFileOption->count() != 1) {
       throw CLI::ValidationError("hide needs one message: -m TEXT or --message-file FILE");
@@ -194,11 +194,9 @@ int main(int argc, char** argv) {
 
   try {
     if (hideCommand->parsed()) {
-      hide.message =
-          messageFileOption->count() > 0
-              ? cli::DecodeText(cli::InputBytes(messageFile).View(), hide.encoding, messageFile)
-              : cli::DecodeText(messageArgument, Encoding::Utf8, "the message",
-                                cli::ByteSource::Argument);
+      hide.message = messageFileOption->count() > 0
+                         ? cli::MessageFromFile(messageFile, hide.settings.encoding)
+                         : cli::MessageFromArgument(messageArgument);
       cli::RunHide(hide, PrintWarning);
     } else if (revealCommand->parsed()) {
       cli::RunReveal(reveal);

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <filesystem>
@@ -298,7 +299,7 @@ std::string Utf8FromPath(const std::filesystem::path& path) {
   return Narrow(path.native());
 }
 
-std::FILE* OpenForReading(const std::string& path) noexcept {
+int OpenForReading(const std::string& path) noexcept {
   // Shared for writing and deletion too, as files are on POSIX systems, so that an output written
   // over its own input can replace it while it is still open here.
   const HANDLE handle = CreateFileW(Widen(path).c_str(), GENERIC_READ,
@@ -306,14 +307,9 @@ std::FILE* OpenForReading(const std::string& path) noexcept {
                                     OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     SetErrno(GetLastError());
-    return nullptr;
+    return -1;
   }
-  const int descriptor = DescriptorFor(handle, _O_RDONLY | _O_BINARY);
-  std::FILE* const file = descriptor < 0 ? nullptr : _fdopen(descriptor, "rb");
-  if (file == nullptr && descriptor >= 0) {
-    _close(descriptor);
-  }
-  return file;
+  return DescriptorFor(handle, _O_RDONLY | _O_BINARY);
 }
 
 // Windows names its standard streams as devices (CONOUT$, CON), which OpenUnlessRegularFile
@@ -441,8 +437,8 @@ std::string Utf8FromPath(const std::filesystem::path& path) {
   return path.string();
 }
 
-std::FILE* OpenForReading(const std::string& path) noexcept {
-  return std::fopen(path.c_str(), "rb");
+int OpenForReading(const std::string& path) noexcept {
+  return open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
 }
 
 std::optional<int> OwnDescriptorName(const std::string& path) {
@@ -562,5 +558,54 @@ bool Close(int descriptor) noexcept {
 }
 
 #endif
+
+// Reading files, and starting their writeback.
+
+std::ptrdiff_t ReadSome(int descriptor, char* buffer, std::size_t size) noexcept {
+#ifdef _WIN32
+  return _read(descriptor, buffer, static_cast<unsigned>(std::min<std::size_t>(size, INT_MAX)));
+#else
+  for (;;) {
+    const ssize_t got = read(descriptor, buffer, size);
+    if (got >= 0 || errno != EINTR) {
+      return got;
+    }
+  }
+#endif
+}
+
+bool IsRegularFile(int descriptor) noexcept {
+#ifdef _WIN32
+  struct _stat64 facts = {};
+  return _fstat64(descriptor, &facts) == 0 && (facts.st_mode & _S_IFMT) == _S_IFREG;
+#else
+  struct stat facts = {};
+  return fstat(descriptor, &facts) == 0 && S_ISREG(facts.st_mode);
+#endif
+}
+
+std::int64_t Position(int descriptor) noexcept {
+#ifdef _WIN32
+  return _lseeki64(descriptor, 0, SEEK_CUR);
+#else
+  return lseek(descriptor, 0, SEEK_CUR);
+#endif
+}
+
+bool Seek(int descriptor, std::int64_t position) noexcept {
+#ifdef _WIN32
+  return _lseeki64(descriptor, position, SEEK_SET) == position;
+#else
+  return lseek(descriptor, static_cast<off_t>(position), SEEK_SET) == position;
+#endif
+}
+
+void StartWriteback([[maybe_unused]] int descriptor, [[maybe_unused]] std::uint64_t offset,
+                    [[maybe_unused]] std::uint64_t length) noexcept {
+#ifdef __linux__
+  sync_file_range(descriptor, static_cast<off64_t>(offset), static_cast<off64_t>(length),
+                  SYNC_FILE_RANGE_WRITE);
+#endif
+}
 
 } // namespace quillmere::cli::os

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -19,9 +21,10 @@ std::filesystem::path PathFromUtf8(std::string_view name);
 // Returns the name of `path` in UTF-8, as PathFromUtf8 takes it back.
 std::string Utf8FromPath(const std::filesystem::path& path);
 
-// Opens the file `path` for reading bytes as they are; returns nullptr on failure. On Windows,
-// other programs and this one may still write, rename or replace the file while it is open.
-std::FILE* OpenForReading(const std::string& path) noexcept;
+// Opens the existing file `path` for reading bytes as they are; returns the descriptor or -1. On
+// Windows, other programs and this one may still write, rename or replace the file while it is
+// open.
+int OpenForReading(const std::string& path) noexcept;
 
 // Returns N when `path` names one of this process's own descriptors: "/dev/stdin", "/dev/stdout",
 // "/dev/stderr", "/dev/fd/N", "/proc/self/fd/N", "/proc/<this process>/fd/N", or a symbolic link
@@ -72,5 +75,22 @@ bool TakePermissionsFor(int descriptor, const std::string& target) noexcept;
 // Closes a descriptor; returns false when the close reports an error, such as a failed
 // delayed write.
 bool Close(int descriptor) noexcept;
+
+// Reads at most `size` bytes into `buffer`; returns how many, 0 at the end, or -1 on failure.
+std::ptrdiff_t ReadSome(int descriptor, char* buffer, std::size_t size) noexcept;
+
+// Returns true when `descriptor` is a regular file, which can be read again from a position.
+bool IsRegularFile(int descriptor) noexcept;
+
+// Returns the position of `descriptor` in its file, or -1.
+std::int64_t Position(int descriptor) noexcept;
+
+// Moves `descriptor` to `position` in its file; returns false on failure.
+bool Seek(int descriptor, std::int64_t position) noexcept;
+
+// Starts writing the `length` bytes from `offset` of the file `descriptor` to its disk without
+// waiting for them, so that a later SyncFile has less left to wait for. Best effort: does nothing
+// where the system offers no such call.
+void StartWriteback(int descriptor, std::uint64_t offset, std::uint64_t length) noexcept;
 
 } // namespace quillmere::cli::os

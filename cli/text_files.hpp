@@ -2,18 +2,17 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
+#include <cstdint>
+#include <memory>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
-// The tool's files: reading them in one go, turning their bytes into text and back piece by piece,
-// and writing them so that a failed or interrupted run never leaves half a file behind.
+// The tool's files: reading them piece by piece, and writing them so that a failed or interrupted
+// run never leaves half a file behind.
 namespace quillmere::cli {
-
-// The character codings the tool reads and writes.
-enum class Encoding { Utf8, Windows1252 };
 
 // A failure the tool reports on standard error before it exits with status 1.
 class ToolError : public std::runtime_error {
@@ -24,55 +23,58 @@ public:
 // Returns true when `path` names standard input or output: empty or "-".
 bool IsStandardStream(std::string_view path) noexcept;
 
-// The whole content of the file `path`, or of standard input for IsStandardStream paths, read
-// with ordinary reads into memory of its own: a file that another program shortens or rewrites
-// meanwhile cannot disturb the run. Throws ToolError naming the file when it cannot be opened or
-// read.
-class InputBytes {
-public:
-  explicit InputBytes(const std::string& path);
+// Returns the name of the input file `path` in messages: the path, or "standard input".
+std::string NameForMessages(std::string_view path);
 
-  // Returns the content; it stays valid as long as this object.
-  [[nodiscard]] std::string_view View() const noexcept { return bytes_; }
+// The most bytes TextReader hands out at once: enough that a read costs little next to what it
+// brings, few enough to stay in the processor's cache while the piece is checked and hidden.
+inline constexpr std::size_t kPieceBytes = std::size_t{1} << 18;
+
+// The bytes of the file `path`, or of standard input for IsStandardStream paths, in consecutive
+// pieces, read with ordinary reads into memory of its own: a file that another program shortens
+// meanwhile just ends sooner. Throws ToolError naming the file when it cannot be opened or read.
+class TextReader {
+public:
+  explicit TextReader(const std::string& path);
+  ~TextReader();
+  TextReader(const TextReader&) = delete;
+  TextReader& operator=(const TextReader&) = delete;
+
+  // Returns the next piece, of at most kPieceBytes, or an empty piece at the end. The caller may
+  // change the piece; it stays valid until the next call.
+  std::span<char> Next();
+
+  // Lets Rewind start again from the first byte; call it before the first Next. A regular file is
+  // read again; anything else (a pipe, a terminal) is kept in memory as it is read.
+  void KeepForRereading();
+
+  // Starts again from the first byte, after KeepForRereading.
+  void Rewind();
+
+  // Closes the file now rather than at the end of the reader: Windows cannot replace a file that
+  // is open, as hide does when its output is its cover. Nothing may be read after it.
+  void Close() noexcept;
+
+  // Returns the name of the file for messages: its path, or "standard input".
+  [[nodiscard]] const std::string& Name() const noexcept { return name_; }
 
 private:
-  std::string bytes_;
+  std::span<char> Fill(char* buffer);
+
+  std::string name_;
+  int descriptor_ = -1;
+  bool ownsDescriptor_ = false;
+  std::unique_ptr<char[]> buffer_;
+  std::int64_t start_ = -1; // where a regular file is read again from
+  bool keeping_ = false;    // the pieces are kept in memory, for a source that cannot be reread
+  bool replaying_ = false;  // Next hands out the kept pieces
+  std::vector<std::span<char>> kept_;
+  std::vector<std::unique_ptr<char[]>> keptMemory_;
+  std::size_t nextKept_ = 0;
 };
 
-// The most code units DecodeInPieces passes at once: small enough to stay in the processor's cache.
-inline constexpr std::size_t kPieceLength = std::size_t{1} << 16;
-
-using PieceVisitor = std::function<void(std::span<char16_t> piece)>;
-
-// Where bytes to decode come from: a file (or standard input), or a command-line argument, which
-// is always UTF-8.
-enum class ByteSource { File, Argument };
-
-// Calls `visit` for consecutive pieces of the text of `bytes`, each at most kPieceLength code units
-// and never splitting a character, which together make the whole text; `visit` may change a piece.
-// Windows-1252 maps every byte to one character. UTF-8 must be valid (no overlong forms, no
-// surrogates); otherwise throws ToolError naming `source` and the offset of the first byte that is
-// not valid UTF-8 (the start of the first bad sequence), possibly after some pieces were visited;
-// for a File it suggests --encoding windows-1252. Encoding the pieces again gives back the bytes.
-void DecodeInPieces(std::string_view bytes, Encoding encoding, std::string_view source,
-                    const PieceVisitor& visit, ByteSource from = ByteSource::File);
-
-// Returns the whole text of `bytes`, as DecodeInPieces reads it; throws as it does.
-std::u16string DecodeText(std::string_view bytes, Encoding encoding, std::string_view source,
-                          ByteSource from = ByteSource::File);
-
-// Returns true when `bytes` are valid UTF-8 and hold at least one character beyond ASCII: a text
-// that Windows-1252 would misread, since the last byte of such characters as "à" (C3 A0) is a
-// no-break space there.
-bool LooksLikeUtf8(std::string_view bytes) noexcept;
-
-// Appends the bytes of `text` to `bytes`. A character outside Windows-1252 becomes "?" in that
-// coding. UTF-8 takes every character; an unpaired surrogate, which decoding never gives, throws
-// ToolError.
-void AppendEncoded(std::u16string_view text, Encoding encoding, std::string& bytes);
-
-// Returns the bytes of `text`, as AppendEncoded makes them.
-std::string EncodeText(std::u16string_view text, Encoding encoding);
+// Returns the whole content of the file `path`, or of standard input, as TextReader reads it.
+std::string ReadWhole(const std::string& path);
 
 // An output that appears whole or not at all where the system allows it. A regular file, or a
 // name not yet taken, is written as a new file beside it, readable by its owner only, which Commit
@@ -90,6 +92,10 @@ public:
   AtomicOutput(const AtomicOutput&) = delete;
   AtomicOutput& operator=(const AtomicOutput&) = delete;
 
+  // Returns true when the output goes directly to its target, which cannot take back what it was
+  // given; false when it goes to a new file that only Commit puts in place.
+  [[nodiscard]] bool WritesDirectly() const noexcept { return temporary_.empty(); }
+
   void Write(std::string_view bytes);
   void Commit();
 
@@ -101,6 +107,8 @@ private:
   std::string temporary_; // the new file beside target_, until Commit renames it
   int descriptor_ = -1;
   bool ownsDescriptor_ = false;
+  std::uint64_t written_ = 0;     // bytes written to the new file
+  std::uint64_t writtenBack_ = 0; // bytes of it whose writing to the disk has been started
 };
 
 // Writes `bytes` through an AtomicOutput for `path`.

@@ -1,10 +1,10 @@
 #pragma once
 
-// The processor-specific code of the byte-level gap engine, and only that: bit masks over blocks of
-// 64 bytes, made with SSE2 where the processor has it and with a plain loop elsewhere. Bit i of a
-// mask stands for byte i of the block, so a loop over the set bits of a mask visits just the bytes
-// it needs, in text order. Internal to the codec. Defining QUILLMERE_NO_SIMD selects the plain
-// loops on any processor, to test them.
+// The processor-specific code of the codec, and only that: bit masks over blocks of 64 bytes, or of
+// 64 UTF-16 code units, made with SSE2 where the processor has it and with a plain loop elsewhere.
+// Bit i of a mask stands for byte or code unit i of the block, so a loop over the set bits of a
+// mask visits just the places it needs, in text order. Internal to the codec. Defining
+// QUILLMERE_NO_SIMD selects the plain loops on any processor, to test them.
 
 #include <algorithm>
 #include <cstddef>
@@ -20,6 +20,7 @@
 namespace quillmere::block_masks {
 
 inline constexpr std::size_t kBlockBytes = 64;
+inline constexpr std::size_t kBlockUnits = 64; // UTF-16 code units
 
 // 64 bytes loaded once and compared several times.
 struct ByteBlock {
@@ -193,6 +194,28 @@ inline ByteCounts CountEqualAndPairs(const unsigned char* bytes, std::size_t siz
         static_cast<std::size_t>(i + 1 < size && bytes[i] == first && bytes[i + 1] == second);
   }
   return counts;
+}
+
+// Returns the mask of the 64 UTF-16 code units from `units` on that equal `value`.
+inline std::uint64_t EqualMask16(const char16_t* units, char16_t value) noexcept {
+#if QUILLMERE_BLOCK_MASKS_SSE2
+  const __m128i wanted = _mm_set1_epi16(static_cast<short>(value));
+  std::uint64_t mask = 0;
+  for (std::size_t part = 0; part < kBlockUnits; part += 16) {
+    const auto* const chunk = reinterpret_cast<const __m128i*>(units + part);
+    const __m128i low = _mm_cmpeq_epi16(_mm_loadu_si128(chunk), wanted);
+    const __m128i high = _mm_cmpeq_epi16(_mm_loadu_si128(chunk + 1), wanted);
+    const auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
+    mask |= std::uint64_t{bits} << part;
+  }
+  return mask;
+#else
+  std::uint64_t mask = 0;
+  for (std::size_t i = 0; i < kBlockUnits; ++i) {
+    mask |= std::uint64_t{units[i] == value} << i;
+  }
+  return mask;
+#endif
 }
 
 // Returns the number of set bits of `mask`. std::popcount becomes a library call where the

@@ -161,13 +161,16 @@ bool TwoByteCharactersOnly(const ByteBlock& block, std::uint64_t high) noexcept 
 // Checks the UTF-8 characters of `bytes` from `start` on. A block of 64 bytes whose bytes above
 // ASCII make only two-byte characters, or that has none, is checked as a whole. In any other block
 // the mask of bytes above ASCII leads to each character outside ASCII, which is checked on its
-// own; the bytes it covers are taken off the mask.
-RunEnd CheckUtf8(const unsigned char* bytes, std::size_t size, std::size_t start) noexcept {
+// own; the bytes it covers are taken off the mask. Sets `beyondAscii` when it meets a byte above
+// ASCII.
+RunEnd CheckUtf8(const unsigned char* bytes, std::size_t size, std::size_t start,
+                 bool& beyondAscii) noexcept {
   std::size_t next = start; // first byte not yet known to be part of a valid character
   std::size_t block = start;
   for (; block + kBlockBytes <= size; block += kBlockBytes) {
     const ByteBlock loaded = block_masks::LoadBlock(bytes + block);
     std::uint64_t high = block_masks::HighMask(loaded);
+    beyondAscii = beyondAscii || high != 0;
     if (next == block && TwoByteCharactersOnly(loaded, high)) {
       next = block + kBlockBytes;
       continue;
@@ -192,6 +195,7 @@ RunEnd CheckUtf8(const unsigned char* bytes, std::size_t size, std::size_t start
     if (bytes[next] < 0x80) {
       continue;
     }
+    beyondAscii = true;
     const int length = Utf8SequenceLength(bytes + next, size - next);
     if (length <= 0) {
       return {next, length};
@@ -247,7 +251,7 @@ bool TextScanner::Scan(std::string_view piece) noexcept {
     start = static_cast<std::size_t>(length) - heldCount_;
     heldCount_ = 0;
   }
-  const RunEnd end = CheckUtf8(bytes, piece.size(), start);
+  const RunEnd end = CheckUtf8(bytes, piece.size(), start, beyondAscii_);
   if (end.length == 0) {
     invalid_ = scanned_ + end.position;
     return false;

@@ -72,6 +72,9 @@ public:
   [[nodiscard]] std::uint64_t NoBreakSpaces() const noexcept { return noBreakSpaces_; }
   // Returns all gaps counted so far: what hide can fill once the no-break spaces are plain.
   [[nodiscard]] std::uint64_t Gaps() const noexcept { return spaces_ + noBreakSpaces_; }
+  // Returns true once a UTF-8 text showed a byte of 80 or above: in a valid text, a character
+  // beyond ASCII. Always false for Windows-1252.
+  [[nodiscard]] bool BeyondAscii() const noexcept { return beyondAscii_; }
 
 private:
   TextEncoding encoding_;
@@ -79,7 +82,8 @@ private:
   std::uint64_t invalid_ = kNoOffset;
   std::uint64_t spaces_ = 0;
   std::uint64_t noBreakSpaces_ = 0;
-  bool afterC2_ = false;       // the last piece ended in the byte C2
+  bool afterC2_ = false; // the last piece ended in the byte C2
+  bool beyondAscii_ = false;
   unsigned char held_[4] = {}; // the start of a character that the last piece cut short
   std::size_t heldCount_ = 0;
 };

@@ -30,10 +30,6 @@ std::u16string EmbedBits(std::u16string_view cover, std::u16string_view bits);
 // covers, whose copy would fault in fresh memory. Touches only the U+0020 that become U+00A0.
 void EmbedBitsInPlace(std::span<char16_t> cover, std::u16string_view bits) noexcept;
 
-// Makes every U+00A0 of `text` a U+0020, in the caller's buffer, and returns the number of U+0020
-// then in it: all its carriers, now free for new bits. Touches only the U+00A0.
-std::size_t MakeGapsPlain(std::span<char16_t> text) noexcept;
-
 // Returns the carriers of `cover`, U+0020 and U+00A0 as they stand, in text order: the cover as
 // ExtractBits and EmbedBits see it, without the characters that carry nothing. Both functions give
 // the same bits, and change the same carriers, on this text as on the cover itself.

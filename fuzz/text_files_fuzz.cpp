@@ -1,27 +1,53 @@
-// Checks the tool's decoding of files where it is most fragile: arbitrary bytes placed across the
-// border between its first two pieces, where a character or a bad sequence may be cut. The first
-// byte chooses where the bytes start relative to the border (its low five bits) and how long a
-// message is hidden (its top three bits); the rest are the bytes. An ASCII text with a few spaces
-// just before them fills the space up to there, so that the message's bits cross the border.
+// Checks quillmere-text's commands on texts that arrive in pieces, as the tool reads its files:
+// hide, reveal and capacity must give the same result, or the same error, whether the text comes
+// whole or cut anywhere, and the result of a simple reference that decodes the whole text, hides
+// with the window's codec and encodes it again. The first byte chooses the coding (bit 0),
+// --truncate (bit 1), --force (bit 2), whether the text is taken as raw bytes or built from
+// snippets rich in gaps (bit 3), and the message's length (the top four bits, times three); the
+// second starts the generator of the pieces' lengths; the message's codes follow, then the text.
 #include "cli/commands.hpp"
-#include "cli/text_files.hpp"
+
+#include "codec/bit_string.hpp"
+#include "codec/gap_carriers.hpp"
+#include "codec/windows1252.hpp"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <optional>
+#include <random>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
 using namespace quillmere::cli;
+using quillmere::TextEncoding;
 
 void Check(bool condition) {
   if (!condition) {
     std::abort();
   }
+}
+
+std::string TextFrom(std::string_view data, bool raw) {
+  static const char* const kSnippets[] = {
+      " ",    " ",        "\xC2\xA0",     "\r\n",         "\n",           "\t",
+      "Wort", "\xC3\xA4", "\xC3\xA0",     "\xE2\x80\xA0", "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
+      "\xC2", "\xA0",     "\xED\xA0\x80", "\xFF"};
+  std::string text;
+  for (const char byte : data) {
+    const auto code = static_cast<unsigned char>(byte);
+    if (raw || code >= 0xC0) {
+      text.push_back(byte);
+    } else {
+      text += kSnippets[code % std::size(kSnippets)];
+    }
+  }
+  return text;
 }
 
 void AppendUtf16(char32_t code, std::u16string& text) {
@@ -33,9 +59,8 @@ void AppendUtf16(char32_t code, std::u16string& text) {
   }
 }
 
-// The reference: decodes UTF-8 one character at a time by the table of well-formed byte
-// sequences, appending to `text`. Returns the offset of the first byte that starts no well-formed
-// sequence, or nullopt when all of `bytes` is valid.
+// Decodes UTF-8 one character at a time by the table of well-formed byte sequences. Returns the
+// offset of the first byte that starts no well-formed sequence, or nullopt when all is valid.
 std::optional<std::size_t> ReferenceDecode(std::string_view bytes, std::u16string& text) {
   std::size_t at = 0;
   while (at < bytes.size()) {
@@ -76,80 +101,222 @@ std::optional<std::size_t> ReferenceDecode(std::string_view bytes, std::u16strin
   return std::nullopt;
 }
 
-// Returns true when `error` names exactly `offset` as the first bad byte.
-bool NamesOffset(const ToolError& error, std::size_t offset) {
-  const std::string text = error.what();
-  const std::string expected = "not valid UTF-8 at byte offset " + std::to_string(offset);
-  const std::size_t at = text.find(expected);
-  return at != std::string::npos &&
-         (at + expected.size() == text.size() || text[at + expected.size()] == ' ');
+std::string EncodeUtf8(std::u16string_view text) {
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00U);
+    }
+    const int length = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    const std::uint8_t leads[] = {0, 0, 0xC0, 0xE0, 0xF0};
+    bytes.push_back(static_cast<char>(length == 1 ? c : leads[length] | (c >> (6 * (length - 1)))));
+    for (int k = length - 2; k >= 0; --k) {
+      bytes.push_back(static_cast<char>(0x80U | ((c >> (6 * k)) & 0x3FU)));
+    }
+  }
+  return bytes;
 }
 
-// Hides `message` piece by piece, as quillmere-text does, and in the whole text at once, as the
-// window does; both must give the same text from `from` on (before it, the text has no gaps and
-// so nothing to change), and each piece must end between two characters.
-void CheckHidingInPieces(std::string_view bytes, Encoding encoding, std::u16string_view message,
-                         std::size_t from) {
-  MessageHider hider(message);
-  std::u16string inPieces;
-  std::size_t at = 0;
-  DecodeInPieces(bytes, encoding, "fuzz", [&](std::span<char16_t> piece) {
-    Check(piece.size() <= kPieceLength);
-    Check(piece.empty() || piece.back() < 0xD800 || piece.back() > 0xDBFF);
-    hider.HideIn(piece);
-    const std::size_t skip = std::min(piece.size(), from - std::min(from, at));
-    inPieces.append(piece.begin() + static_cast<std::ptrdiff_t>(skip), piece.end());
-    at += piece.size();
+std::u16string CharactersOf(std::string_view codes) {
+  std::u16string text;
+  for (const char code : codes) {
+    text.push_back(quillmere::Windows1252Char(static_cast<std::uint8_t>(code)));
+  }
+  return text;
+}
+
+std::string CodesOf(std::u16string_view text) {
+  std::string codes;
+  for (const char16_t ch : text) {
+    codes.push_back(static_cast<char>(quillmere::Windows1252Code(ch)));
+  }
+  return codes;
+}
+
+// A command's output, or the text of the error it threw.
+struct Outcome {
+  std::string bytes;
+  std::string error;
+  bool noMessage = false;
+  bool operator==(const Outcome&) const = default;
+};
+
+// Hands out `text` in pieces whose lengths come from `lengths` (empty: the whole text at once);
+// each piece is a copy of its own, which the receiver may change.
+PieceSource PiecesOf(const std::string& text, std::vector<std::size_t> lengths) {
+  struct State {
+    std::string text;
+    std::vector<std::size_t> lengths;
+    std::size_t at = 0;
+    std::size_t next = 0;
+    std::string piece;
+  };
+  auto state = std::make_shared<State>();
+  state->text = text;
+  state->lengths = std::move(lengths);
+  return [state]() -> std::span<char> {
+    State& s = *state;
+    std::size_t length = s.text.size() - s.at;
+    if (!s.lengths.empty()) {
+      length = std::min(length, s.lengths[s.next++ % s.lengths.size()]);
+    }
+    s.piece = s.text.substr(s.at, length);
+    s.at += length;
+    return {s.piece.data(), s.piece.size()};
+  };
+}
+
+template <typename Command>
+Outcome Run(Command command) {
+  Outcome outcome;
+  try {
+    outcome.bytes = command();
+  } catch (const NoHiddenMessage& nothing) {
+    outcome.error = nothing.what();
+    outcome.noMessage = true;
+  } catch (const ToolError& error) {
+    outcome.error = error.what();
+  }
+  return outcome;
+}
+
+Outcome Hide(const std::string& text, const std::vector<std::size_t>& lengths,
+             const Message& message, const HideSettings& settings) {
+  return Run([&] {
+    std::string out;
+    HideInPieces(PiecesOf(text, lengths), "fuzz", message, settings,
+                 [&out](std::string_view bytes) {
+                   Check(!bytes.empty());
+                   out += bytes;
+                 });
+    return out;
   });
-  std::u16string whole = DecodeText(bytes, encoding, "fuzz");
-  HideInPlace(whole, message, true);
-  Check(std::u16string_view(whole).substr(from) == inPieces);
+}
+
+Outcome Reveal(const std::string& text, const std::vector<std::size_t>& lengths,
+               TextEncoding encoding, bool bits) {
+  return Run([&] { return RevealInPieces(PiecesOf(text, lengths), "fuzz", encoding, bits); });
+}
+
+// What the tool did before it worked on bytes: decode the whole text, make its no-break spaces
+// plain, hide with the window's codec, encode again.
+struct Reference {
+  std::optional<std::size_t> invalidOffset;
+  bool looksLikeUtf8 = false; // valid UTF-8 with a character beyond ASCII
+  std::u16string text;
+};
+
+Reference ReferenceOf(const std::string& bytes, TextEncoding encoding) {
+  Reference reference;
+  std::u16string utf8Text;
+  const std::optional<std::size_t> invalid = ReferenceDecode(bytes, utf8Text);
+  reference.looksLikeUtf8 = !invalid && std::any_of(bytes.begin(), bytes.end(), [](char byte) {
+    return static_cast<unsigned char>(byte) >= 0x80;
+  });
+  if (encoding == TextEncoding::Utf8) {
+    reference.invalidOffset = invalid;
+    reference.text = std::move(utf8Text);
+  } else {
+    reference.text = CharactersOf(bytes);
+  }
+  return reference;
+}
+
+std::string Encode(std::u16string_view text, TextEncoding encoding) {
+  return encoding == TextEncoding::Utf8 ? EncodeUtf8(text) : CodesOf(text);
+}
+
+std::string InvalidError(std::size_t offset) {
+  return "fuzz: not valid UTF-8 at byte offset " + std::to_string(offset) +
+         " (use --encoding windows-1252 for files in that code page)";
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size == 0) {
+  if (size < 2) {
     return 0;
   }
-  const std::size_t start = kPieceLength - 16 + (data[0] & 0x1FU);
-  std::string bytes(start, 'a');
-  for (std::size_t gap = start - 1; gap + 256 > start; gap -= 8) {
-    bytes[gap] = ' ';
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  HideSettings settings;
+  settings.encoding = (data[0] & 1U) != 0 ? TextEncoding::Windows1252 : TextEncoding::Utf8;
+  settings.truncate = (data[0] & 2U) != 0;
+  settings.force = (data[0] & 4U) != 0;
+  const bool raw = (data[0] & 8U) != 0;
+  const std::size_t messageLength = std::min<std::size_t>((data[0] >> 4U) * 3U, size - 2);
+  Message message{std::string(input.substr(2, messageLength)), 0};
+  std::replace(message.codes.begin(), message.codes.end(), '\0', 'x'); // MessageFrom* refuse 0
+  const std::string text = TextFrom(input.substr(2 + messageLength), raw);
+  std::minstd_rand pick(data[1] + 1U);
+  std::vector<std::size_t> lengths(1 + pick() % 8);
+  for (std::size_t& length : lengths) {
+    length = 1 + pick() % (data[1] % 4 == 0 ? 3 : 97);
   }
-  const std::string_view tail(reinterpret_cast<const char*>(data + 1), size - 1);
-  bytes.append(tail);
 
-  // UTF-8: the first bad byte is the reference's, and a valid text comes back byte for byte. The
-  // ASCII before the tail decodes as it is, so the reference needs to read the tail only.
-  std::u16string expectedTail;
-  std::optional<std::size_t> firstBad = ReferenceDecode(tail, expectedTail);
-  if (firstBad) {
-    *firstBad += start;
+  const Reference reference = ReferenceOf(text, settings.encoding);
+  std::u16string plain = reference.text;
+  std::replace(plain.begin(), plain.end(), quillmere::kNoBreakSpace, quillmere::kSpace);
+  const std::uint64_t gaps = quillmere::Capacity(plain);
+  const std::uint64_t needed = message.codes.size() * 8;
+
+  // hide: the same whole and in pieces, and as the reference.
+  const Outcome whole = Hide(text, {}, message, settings);
+  Check(Hide(text, lengths, message, settings) == whole);
+  if (reference.invalidOffset) {
+    Check(whole.error == InvalidError(*reference.invalidOffset));
+  } else if (settings.encoding == TextEncoding::Windows1252 && !settings.force &&
+             reference.looksLikeUtf8) {
+    Check(whole.error.starts_with("fuzz: the cover is UTF-8 with characters beyond ASCII"));
+  } else if (needed > gaps && !settings.truncate) {
+    Check(whole.error == "the message needs " + std::to_string(needed) +
+                             " gaps, but the cover has only " + std::to_string(gaps) +
+                             " (use --truncate to hide only what fits)");
+  } else {
+    Check(whole.error.empty());
+    const std::u16string hidden =
+        quillmere::EmbedBits(plain, quillmere::MessageToBits(CharactersOf(message.codes)));
+    Check(whole.bytes == Encode(hidden, settings.encoding));
   }
-  try {
-    const std::u16string text = DecodeText(bytes, Encoding::Utf8, "fuzz");
-    Check(!firstBad);
-    Check(std::u16string_view(text).substr(start) == expectedTail);
-    Check(EncodeText(text, Encoding::Utf8) == bytes);
-  } catch (const ToolError& error) {
-    Check(firstBad && NamesOffset(error, *firstBad));
+
+  // capacity and reveal, of the cover and of what hide made of it.
+  std::vector<std::string> texts = {text};
+  if (whole.error.empty()) {
+    texts.push_back(whole.bytes);
   }
-  Check(LooksLikeUtf8(bytes) == (!firstBad && std::any_of(tail.begin(), tail.end(), [](char byte) {
-          return static_cast<unsigned char>(byte) >= 0x80;
-        })));
-
-  // Windows-1252: every byte is a character and comes back.
-  const std::u16string latin = DecodeText(bytes, Encoding::Windows1252, "fuzz");
-  Check(latin.size() == bytes.size());
-  Check(EncodeText(latin, Encoding::Windows1252) == bytes);
-
-  // A message made of the same bytes, without U+0000, which the tool refuses, hidden in the text
-  // as UTF-8 where it is valid, as Windows-1252 otherwise.
-  std::u16string message =
-      latin.substr(start, std::min<std::size_t>(tail.size(), (data[0] >> 5U) * 8U));
-  std::replace(message.begin(), message.end(), u'\0', u'x');
-  CheckHidingInPieces(bytes, firstBad ? Encoding::Windows1252 : Encoding::Utf8, message,
-                      start - 256);
+  for (const std::string& stego : texts) {
+    const Reference stegoReference = ReferenceOf(stego, settings.encoding);
+    const std::string name = "fuzz";
+    const Outcome capacity = Run([&] {
+      const CoverCapacity measured =
+          MeasureInPieces(PiecesOf(stego, lengths), name, settings.encoding);
+      Check(measured.characters == measured.gaps / 8);
+      return std::to_string(measured.gaps);
+    });
+    const Outcome revealed = Reveal(stego, {}, settings.encoding, false);
+    const Outcome bits = Reveal(stego, {}, settings.encoding, true);
+    Check(Reveal(stego, lengths, settings.encoding, false) == revealed);
+    Check(Reveal(stego, lengths, settings.encoding, true) == bits);
+    if (stegoReference.invalidOffset) {
+      const std::string error = InvalidError(*stegoReference.invalidOffset);
+      Check(capacity.error == error && revealed.error == error && bits.error == error);
+      continue;
+    }
+    const quillmere::BitString extracted = quillmere::ExtractBits(stegoReference.text);
+    Check(capacity.bytes == std::to_string(extracted.size()));
+    Check(bits.bytes == EncodeUtf8(extracted) + "\n");
+    const std::u16string allRead = quillmere::BitsToMessage(extracted);
+    const std::u16string_view message16 = quillmere::CutAtNul(allRead);
+    Check(revealed.noMessage == message16.empty());
+    if (!message16.empty()) {
+      Check(revealed.bytes == Encode(message16, settings.encoding));
+    }
+  }
+  if (whole.error.empty() && needed <= gaps) {
+    // A message hidden whole reads back whole.
+    const Outcome back = Reveal(whole.bytes, lengths, settings.encoding, false);
+    Check(back.noMessage ? message.codes.empty()
+                         : back.bytes == Encode(CharactersOf(message.codes), settings.encoding));
+  }
   return 0;
 }

@@ -55,12 +55,14 @@ TEST_F(OsFiles, PathsFromUtf8NameTheFilesTheSystemShows) {
   std::ofstream(path) << "x";
   EXPECT_TRUE(fs::exists(dir_ / fs::path(u8"Grüße-😀.txt")));
   EXPECT_EQ(os::Utf8FromPath(path), name);
-  std::FILE* const file = os::OpenForReading(name);
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(std::fgetc(file), 'x');
-  std::fclose(file);
+  const int file = os::OpenForReading(name);
+  ASSERT_GE(file, 0);
+  char first = 0;
+  EXPECT_EQ(os::ReadSome(file, &first, 1), 1);
+  EXPECT_EQ(first, 'x');
+  os::Close(file);
   errno = 0;
-  EXPECT_EQ(os::OpenForReading(In("fehlt-ä.txt")), nullptr);
+  EXPECT_EQ(os::OpenForReading(In("fehlt-ä.txt")), -1);
   EXPECT_EQ(errno, ENOENT);
 }
 

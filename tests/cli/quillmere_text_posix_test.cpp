@@ -114,6 +114,17 @@ TEST_F(OutputTargets, PipesReceiveTheText) {
   }
 }
 
+TEST_F(OutputTargets, StandardInputFromTheMiddleOfAFileIsReadTwiceFromThere) {
+  // The shell's read leaves standard input after the first line; the cover is the rest, which the
+  // tool reads twice, first to check it, then to hide, since standard output takes nothing back.
+  const ProgramResult r = RunShell(
+      "{ read -r first; $Q hide -m hi; } < cover.txt > out.txt &&"
+      " tail -n +2 cover.txt | $Q hide -m hi > expected.txt");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(SameBytes(Slurp(In("out.txt")), Slurp(In("expected.txt"))));
+  EXPECT_NE(Slurp(In("out.txt")).find("\xC2\xA0"), std::string::npos);
+}
+
 TEST_F(OutputTargets, ADescriptorThatIsNotOpenIsAnError) {
   const ProgramResult r = RunShell("$Q hide -m hi cover.txt -o /dev/fd/9");
   EXPECT_EQ(r.status, 1);

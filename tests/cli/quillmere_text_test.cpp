@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "cli/text_files.hpp"
+#include "codec/bit_string.hpp"
+#include "codec/gap_carriers.hpp"
 #include "quillmere_text_fixture.hpp"
 #include "window/form1_actions.hpp"
 
 #include <gtest/gtest.h>
+#include <utf8.h>
 
 #include <algorithm>
 #include <cctype>
@@ -171,6 +173,9 @@ TEST_F(QuillmereText, FailuresExitWithOneAndWriteNothing) {
        "bad.txt: not valid UTF-8 at byte offset 16"},
       {{"reveal", "bad.txt"}, "not valid UTF-8 at byte offset 16"},
       {{"hide", "-m", "x", "missing.txt", "-o", "out.txt"}, "missing.txt"},
+      // The cover's fault comes first, as when the cover was read before the output was opened.
+      {{"hide", "-m", "x", "bad.txt", "-o", "missing/out.txt"},
+       "bad.txt: not valid UTF-8 at byte offset 16"},
   };
   for (const Case& c : cases) {
     const ProgramResult r = Run(c.arguments);
@@ -180,6 +185,81 @@ TEST_F(QuillmereText, FailuresExitWithOneAndWriteNothing) {
     EXPECT_FALSE(fs::exists(In("out.txt"))) << c.message;
     fs::remove(In("out.txt"));
   }
+}
+
+// Standard output cannot take anything back: the cover's faults must be known before a byte goes
+// out, also when they lie beyond the first piece read, and when the cover arrives on standard
+// input.
+TEST_F(QuillmereText, StandardOutputGetsNothingFromABadCover) {
+  const std::string prose = ProseCover("cover.txt");
+  std::string cover;
+  while (cover.size() < std::size_t{600} << 10) {
+    cover += prose + "\n";
+  }
+  Store(In("bad.txt"), cover + "\xFF");
+  Store(In("short.txt"), cover);
+  Store(In("long.txt"), std::string(cover.size() / 4, 'x'));
+  const std::string badOffset = "offset " + std::to_string(cover.size());
+  struct Case {
+    Arguments arguments;
+    std::string input;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{"hide", "-m", "x", "bad.txt"}, "", badOffset},
+      {{"hide", "-m", "x"}, cover + "\xFF", badOffset},
+      {{"hide", "--message-file", "long.txt", "short.txt"}, "", "but the cover has only"},
+      {{"hide", "--message-file", "long.txt", "-"}, cover, "but the cover has only"},
+  };
+  for (const Case& c : cases) {
+    const ProgramResult r = Run(c.arguments, c.input);
+    EXPECT_EQ(r.status, 1) << c.error;
+    EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.size(), 0U) << c.error;
+  }
+}
+
+// The reference: the whole text decoded, its no-break spaces made plain, the message hidden with
+// the window's codec, and the text encoded again.
+std::string HiddenByTheCodec(const std::string& cover, const std::string& message) {
+  std::u16string text = utf8::utf8to16(cover);
+  std::replace(text.begin(), text.end(), kNoBreakSpace, kSpace);
+  return utf8::utf16to8(EmbedBits(text, MessageToBits(utf8::utf8to16(message))));
+}
+
+TEST_F(QuillmereText, ACoverOfSeveralPiecesComesOutAlikeOnEveryRoute) {
+  // Over 600 KB of prose with CR LF, tabs and stray no-break spaces; the message's bits reach past
+  // the first pieces the tool reads.
+  const std::string prose = ProseCover("prose.txt", "\r\n\t");
+  std::string cover;
+  for (int copy = 0; cover.size() < std::size_t{600} << 10; ++copy) {
+    cover += prose + (copy % 3 == 0 ? "\xC2\xA0" : " ");
+  }
+  Store(In("cover.txt"), cover);
+  std::string message;
+  while (message.size() < 9000) {
+    message += "Grüße vom Treffpunkt, ";
+  }
+  Store(In("message.txt"), message);
+  const std::string expected = HiddenByTheCodec(cover, message);
+  const Arguments hide = {"hide", "--message-file", "message.txt"};
+  const auto with = [&hide](std::initializer_list<std::string> more) {
+    Arguments arguments = hide;
+    arguments.insert(arguments.end(), more);
+    return arguments;
+  };
+  const ProgramResult toFile = Run(with({"cover.txt", "-o", "out1.txt"}));
+  const ProgramResult toStream = Run(with({"cover.txt"}));
+  const ProgramResult throughStreams = Run(hide, cover);
+  const ProgramResult fromStream = Run(with({"-", "-o", "out2.txt"}), cover);
+  for (const ProgramResult* r : {&toFile, &toStream, &throughStreams, &fromStream}) {
+    EXPECT_EQ(r->status, 0) << r->err;
+  }
+  EXPECT_TRUE(SameBytes(Slurp(In("out1.txt")), expected));
+  EXPECT_TRUE(SameBytes(toStream.out, expected));
+  EXPECT_TRUE(SameBytes(throughStreams.out, expected));
+  EXPECT_TRUE(SameBytes(Slurp(In("out2.txt")), expected));
+  EXPECT_EQ(Run({"reveal", "out1.txt"}).out, message);
 }
 
 TEST_F(QuillmereText, TruncateCutsAndWarns) {
@@ -476,8 +556,7 @@ TEST_F(QuillmereText, TheWindowReadsWhatTheToolHid) {
   ASSERT_EQ(Run({"hide", "-m", "Um acht am Tor", "cover.txt", "-o", "stego.txt"}).status, 0);
   Form1State window;
   window.UserSetsText(TextBox::Text3, AccessCode);
-  window.UserSetsText(TextBox::Text1,
-                      DecodeText(Slurp(In("stego.txt")), Encoding::Utf8, "stego.txt"));
+  window.UserSetsText(TextBox::Text1, utf8::utf8to16(Slurp(In("stego.txt"))));
   window.UserClicks(Button::Command1);
   EXPECT_EQ(window.text4, u"Um acht am Tor");
 }
@@ -488,7 +567,7 @@ TEST_F(QuillmereText, TheToolReadsWhatTheWindowHid) {
   window.UserClicks(Button::Command3); // the plain cover text
   window.UserSetsText(TextBox::Text2, u"Grüße");
   window.UserClicks(Button::Command2);
-  Store(In("stego.txt"), EncodeText(window.text1, Encoding::Utf8));
+  Store(In("stego.txt"), utf8::utf16to8(window.text1));
   EXPECT_EQ(Run({"reveal", "stego.txt"}).out, "Grüße");
   EXPECT_EQ(Run({"capacity", "stego.txt"}).out, "58 gaps, 7 characters\n");
 }

@@ -6,19 +6,68 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 namespace quillmere::cli {
 namespace {
 
-TEST(DecodeText, BytesComeBackExactly) {
-  const std::string all = [] {
-    std::string bytes;
-    for (int code = 0; code < 256; ++code) {
-      bytes.push_back(static_cast<char>(code));
-    }
-    return bytes;
-  }();
+namespace fs = std::filesystem;
+
+// Hands out a copy of `text` in pieces of `pieceBytes`.
+PieceSource PiecesOf(std::string text, std::size_t pieceBytes = kPieceBytes) {
+  auto rest = std::make_shared<std::string>(std::move(text));
+  auto piece = std::make_shared<std::string>();
+  return [rest, piece, pieceBytes] {
+    *piece = rest->substr(0, pieceBytes);
+    rest->erase(0, piece->size());
+    return std::span<char>(piece->data(), piece->size());
+  };
+}
+
+struct Hidden {
+  std::string text;
+  HideReport report;
+};
+
+Hidden Hide(const std::string& cover, std::string_view message, bool truncate = false,
+            std::size_t pieceBytes = kPieceBytes) {
+  Hidden hidden;
+  hidden.report = HideInPieces(PiecesOf(cover, pieceBytes), "cover.txt",
+                               MessageFromArgument(message), {.truncate = truncate},
+                               [&hidden](std::string_view bytes) { hidden.text += bytes; });
+  return hidden;
+}
+
+std::string Reveal(const std::string& stego) {
+  return RevealInPieces(PiecesOf(stego), "stego.txt", Encoding::Utf8, false);
+}
+
+// A file in the temporary folder, removed at the end of the test.
+class ScratchFile {
+public:
+  explicit ScratchFile(const std::string& content)
+      : path_(fs::temp_directory_path() /
+              ("quillmere_text_files_test_" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()))) {
+    std::ofstream(path_, std::ios::binary)
+        .write(content.data(), static_cast<std::streamsize>(content.size()));
+  }
+  ~ScratchFile() { fs::remove(path_); }
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+
+  [[nodiscard]] std::string Path() const { return path_.string(); }
+
+private:
+  fs::path path_;
+};
+
+TEST(HideInPieces, AnEmptyMessageGivesBackEveryByteOfACoverWithoutNoBreakSpaces) {
+  std::string all;
+  for (int code = 0; code < 256; ++code) {
+    all.push_back(static_cast<char>(code == 0xA0 ? 'x' : code));
+  }
   struct Case {
     const char* name;
     std::string bytes;
@@ -31,146 +80,140 @@ TEST(DecodeText, BytesComeBackExactly) {
        "Gr\xC3\xBC\xC3\x9F"
        "e \xF0\x9F\x98\x80!",
        Encoding::Utf8},
-      {"no-break spaces",
-       "a\xC2\xA0"
-       "b c",
-       Encoding::Utf8},
-      {"every Windows-1252 byte", all, Encoding::Windows1252},
+      {"every Windows-1252 byte but A0", all, Encoding::Windows1252},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(EncodeText(DecodeText(c.bytes, c.encoding, "x"), c.encoding), c.bytes) << c.name;
-  }
-}
-
-TEST(DecodeText, InvalidUtf8NamesTheOffsetOfTheFirstBadByte) {
-  struct Case {
-    std::string bytes;
-    const char* offset;
-  };
-  const Case cases[] = {
-      {"abc\xC3", "offset 3"},                            // cut off at the end
-      {"ab\xC0\xAF", "offset 2"},                         // overlong form of "/"
-      {"\xC3\xA4\xED\xA0\x80", "offset 2"},               // surrogate
-      {"\xC3\xA4 \x80 ok", "offset 3"},                   // stray continuation byte
-      {std::string(70000, 'a') + "\xFF", "offset 70000"}, // beyond the first piece
-      // Near the border of the first piece: a cut inside a bad sequence must not move the blame
-      // onto the character before it.
-      {std::string(kPieceLength - 4, 'a') + "\xC3\x80\x80\x80\x80", "offset 65534"},
-      {std::string(kPieceLength - 4, 'a') + "\xE2\x80\x80\x80\x80", "offset 65535"},
-      {std::string(kPieceLength - 4, 'a') + "\xF0\xA0\x80\x80\x80", "offset 65536"},
-      {std::string(kPieceLength - 1, 'a') + "\xF0\x9F\x98 ", "offset 65535"},
-  };
-  for (const Case& c : cases) {
-    try {
-      DecodeText(c.bytes, Encoding::Utf8, "cover.txt");
-      ADD_FAILURE() << "accepted " << c.offset;
-    } catch (const ToolError& error) {
-      EXPECT_NE(std::string(error.what())
-                    .find(std::string("cover.txt: not valid UTF-8 at byte ") + c.offset),
-                std::string::npos)
-          << error.what();
+    for (const std::size_t pieceBytes : {std::size_t{1}, std::size_t{3}, kPieceBytes}) {
+      std::string out;
+      HideInPieces(PiecesOf(c.bytes, pieceBytes), "x", {}, {.encoding = c.encoding, .force = true},
+                   [&out](std::string_view bytes) { out += bytes; });
+      EXPECT_EQ(out, c.bytes) << c.name << ", pieces of " << pieceBytes;
     }
   }
 }
 
-TEST(InputBytes, AFileShortenedAfterReadingDisturbsNothing) {
+TEST(TextReader, InvalidUtf8NamesTheOffsetOfTheFirstBadByteAlsoAcrossPieceBorders) {
+  const std::size_t border = kPieceBytes;
+  struct Case {
+    std::string bytes;
+    std::size_t offset;
+  };
+  const Case cases[] = {
+      {"abc\xC3", 3},              // cut off at the end
+      {"ab\xC0\xAF", 2},           // overlong form of "/"
+      {"\xC3\xA4\xED\xA0\x80", 2}, // surrogate
+      {"\xC3\xA4 \x80 ok", 3},     // stray continuation byte
+      {std::string(border - 4, 'a') + "\xC3\x80\x80\x80\x80", border - 2},
+      {std::string(border - 4, 'a') + "\xE2\x80\x80\x80\x80", border - 1},
+      {std::string(border - 4, 'a') + "\xF0\xA0\x80\x80\x80", border},
+      {std::string(border - 1, 'a') + "\xF0\x9F\x98 ", border - 1},
+      {std::string(border - 2, 'a') + "\xF0\x9F\x98\x80" + std::string(border, 'b') + "\xFF",
+       2 * border + 2},
+  };
+  for (const Case& c : cases) {
+    const ScratchFile file(c.bytes);
+    TextReader reader(file.Path());
+    try {
+      MeasureInPieces([&reader] { return reader.Next(); }, reader.Name(), Encoding::Utf8);
+      ADD_FAILURE() << "accepted " << c.offset;
+    } catch (const ToolError& error) {
+      EXPECT_EQ(std::string(error.what()),
+                file.Path() + ": not valid UTF-8 at byte offset " + std::to_string(c.offset) +
+                    " (use --encoding windows-1252 for files in that code page)");
+    }
+  }
+}
+
+TEST(TextReader, AFileShortenedWhileItIsReadJustEndsSooner) {
   // A file mapped into memory instead of read would make the lost pages a fatal bus error.
-  const std::filesystem::path path =
-      std::filesystem::temp_directory_path() / "quillmere_text_files_test_shrinking.txt";
-  const std::string content(std::size_t{1} << 20, 'x');
-  std::ofstream(path, std::ios::binary)
-      .write(content.data(), static_cast<std::streamsize>(content.size()));
-  const InputBytes input(path.string());
-  std::filesystem::resize_file(path, 0);
-  EXPECT_EQ(input.View(), content);
-  std::filesystem::remove(path);
+  const std::string content(4 * kPieceBytes, 'x');
+  const ScratchFile file(content);
+  TextReader reader(file.Path());
+  ASSERT_EQ(reader.Next().size(), kPieceBytes);
+  fs::resize_file(file.Path(), kPieceBytes + 10);
+  EXPECT_EQ(reader.Next().size(), 10U);
+  EXPECT_TRUE(reader.Next().empty());
 }
 
-TEST(DecodeInPieces, CharactersAcrossPieceBordersStayWhole) {
-  // A four-byte character just before the piece size, so the first piece must end before it.
-  const std::string bytes =
-      std::string(kPieceLength - 2, 'a') + "\xF0\x9F\x98\x80" + std::string(kPieceLength, 'b');
-  std::size_t pieces = 0;
-  std::u16string text;
-  DecodeInPieces(bytes, Encoding::Utf8, "x", [&](std::span<char16_t> piece) {
-    ++pieces;
-    text.append(piece.begin(), piece.end());
-  });
-  EXPECT_EQ(pieces, 3U);
-  EXPECT_EQ(text.substr(kPieceLength - 2, 2), u"\U0001F600");
-  EXPECT_EQ(EncodeText(text, Encoding::Utf8), bytes);
+TEST(TextReader, RewindReadsARegularFileAgainFromWhereItStarted) {
+  std::string content;
+  for (std::size_t i = 0; content.size() < 2 * kPieceBytes + 5; ++i) {
+    content += std::to_string(i) + ' ';
+  }
+  const ScratchFile file(content);
+  TextReader reader(file.Path());
+  reader.KeepForRereading();
+  std::string first;
+  for (std::span<char> piece; !(piece = reader.Next()).empty();) {
+    first.append(piece.data(), piece.size());
+    piece[0] = '#'; // the receiver may change a piece; the file stays as it is
+  }
+  reader.Rewind();
+  std::string second;
+  for (std::span<char> piece; !(piece = reader.Next()).empty();) {
+    second.append(piece.data(), piece.size());
+  }
+  EXPECT_EQ(first, content);
+  EXPECT_EQ(second, content);
 }
 
-TEST(EncodeText, Windows1252ReplacesCharactersOutsideTheCodePage) {
-  EXPECT_EQ(EncodeText(u"\u20AC \u00A0\u0100", Encoding::Windows1252), "\x80 \xA0?");
+constexpr std::string_view kCover =
+    "Der Hund bellt, die Katze\xC2\xA0schl\xC3\xA4"
+    "ft und der kleine Vogel singt.";
+
+TEST(HideInPieces, StrayNoBreakSpacesDoNotJoinTheMessage) {
+  const Hidden hidden = Hide(std::string(kCover), "A");
+  EXPECT_EQ(hidden.report.gapsAvailable, 10U);
+  EXPECT_EQ(Reveal(hidden.text), "A");
 }
 
-TEST(EncodeText, UnpairedSurrogateIsAnErrorInUtf8) {
-  EXPECT_THROW(EncodeText(u"a\xD800", Encoding::Utf8), ToolError);
-}
-
-constexpr std::u16string_view kCover =
-    u"Der Hund bellt, die Katze\u00A0schl\u00E4ft und der kleine Vogel singt.";
-
-TEST(HideInPlace, StrayNoBreakSpacesDoNotJoinTheMessage) {
-  std::u16string cover(kCover);
-  const HideReport report = HideInPlace(cover, u"A", false);
-  EXPECT_EQ(report.gapsAvailable, 10U);
-  EXPECT_EQ(RevealMessage(cover), u"A");
-}
-
-TEST(HideInPlace, TooLongMessageNamesNeededAndAvailableGapsAndLeavesTheCover) {
-  std::u16string cover(kCover);
+TEST(HideInPieces, TooLongMessageNamesNeededAndAvailableGaps) {
   try {
-    HideInPlace(cover, u"AB", false);
+    Hide(std::string(kCover), "AB");
     ADD_FAILURE() << "accepted";
   } catch (const ToolError& error) {
     EXPECT_NE(std::string(error.what()).find("needs 16 gaps, but the cover has only 10"),
               std::string::npos);
   }
-  EXPECT_EQ(cover, kCover);
 }
 
-TEST(HideInPlace, CapacityBoundaryIsExactWithAndWithoutNoBreakSpacesInTheCover) {
+TEST(HideInPieces, CapacityBoundaryIsExactWithAndWithoutNoBreakSpacesInTheCover) {
   // "AC" needs 16 gaps; cut to 15, "C" (0x43) loses its last bit and reads as "B".
   const auto cover = [](std::size_t gaps, bool noBreak) {
-    std::u16string text = u"x";
+    std::string text = "x";
     for (std::size_t gap = 0; gap < gaps; ++gap) {
-      text += noBreak && gap % 2 == 0 ? u"\u00A0x" : u" x";
+      text += noBreak && gap % 2 == 0 ? "\xC2\xA0x" : " x";
     }
     return text;
   };
   for (const bool noBreak : {false, true}) {
-    std::u16string fits = cover(16, noBreak);
-    EXPECT_EQ(HideInPlace(fits, u"AC", false).gapsAvailable, 16U);
-    EXPECT_EQ(RevealMessage(fits), u"AC") << noBreak;
-
-    std::u16string tooShort = cover(15, noBreak);
-    EXPECT_THROW(HideInPlace(tooShort, u"AC", false), ToolError) << noBreak;
-    EXPECT_EQ(tooShort, cover(15, noBreak));
-    HideInPlace(tooShort, u"AC", true);
-    EXPECT_EQ(RevealMessage(tooShort), u"AB") << noBreak;
+    for (const std::size_t pieceBytes : {std::size_t{1}, kPieceBytes}) {
+      const Hidden fits = Hide(cover(16, noBreak), "AC", false, pieceBytes);
+      EXPECT_EQ(fits.report.gapsAvailable, 16U);
+      EXPECT_EQ(Reveal(fits.text), "AC") << noBreak;
+      EXPECT_THROW(Hide(cover(15, noBreak), "AC", false, pieceBytes), ToolError) << noBreak;
+      EXPECT_EQ(Reveal(Hide(cover(15, noBreak), "AC", true, pieceBytes).text), "AB") << noBreak;
+    }
   }
 }
 
-TEST(HideInPlace, TruncateKeepsWhatFits) {
-  std::u16string cover(kCover);
-  HideInPlace(cover, u"AB", true);
-  EXPECT_EQ(RevealMessage(cover), u"A@"); // "B" is 01000010: its first two bits remain
+TEST(HideInPieces, TruncateKeepsWhatFits) {
+  // "B" is 01000010: its first two bits remain.
+  EXPECT_EQ(Reveal(Hide(std::string(kCover), "AB", true).text), "A@");
 }
 
-TEST(HideInPlace, CharactersWithoutWindows1252CodeAreCountedAndHiddenAsQuestionMarks) {
-  std::u16string cover(kCover);
-  cover.append(kCover).append(kCover);
-  const HideReport report = HideInPlace(cover, u"\U0001F600\u0100", false);
-  EXPECT_EQ(report.replaced, 2U);
-  EXPECT_EQ(RevealMessage(cover), u"??");
+TEST(HideInPieces, CharactersWithoutWindows1252CodeAreCountedAndHiddenAsQuestionMarks) {
+  const std::string cover = std::string(kCover) + std::string(kCover) + std::string(kCover);
+  const Hidden hidden = Hide(cover, "\xF0\x9F\x98\x80\xC4\x80"); // U+1F600, U+0100
+  EXPECT_EQ(hidden.report.replaced, 2U);
+  EXPECT_EQ(Reveal(hidden.text), "??");
 }
 
-TEST(MeasureCapacity, CountsBothKindsOfSpaceAndWholeCharacters) {
-  EXPECT_EQ(MeasureCapacity(kCover).gaps, 10U);
-  EXPECT_EQ(MeasureCapacity(kCover).characters, 1U);
-  EXPECT_EQ(MeasureCapacity(u"").gaps, 0U);
+TEST(MeasureInPieces, CountsBothKindsOfSpaceAndWholeCharacters) {
+  const CoverCapacity capacity = MeasureInPieces(PiecesOf(std::string(kCover), 7), "x", {});
+  EXPECT_EQ(capacity.gaps, 10U);
+  EXPECT_EQ(capacity.characters, 1U);
+  EXPECT_EQ(MeasureInPieces(PiecesOf(""), "x", {}).gaps, 0U);
 }
 
 } // namespace

@@ -135,29 +135,9 @@ TEST(EmbedBits, ExtractionReturnsTheEmbeddedBitsForRandomCovers) {
   }
 }
 
-TEST(MakeGapsPlain, TurnsEveryNoBreakSpaceIntoASpaceAndCountsTheGaps) {
-  struct Case {
-    std::u16string_view text;
-    std::u16string_view plain;
-    std::size_t gaps;
-  };
-  const Case cases[] = {
-      {u"", u"", 0},
-      {u"abc", u"abc", 0},
-      {u"a b\u00A0c\u00A0", u"a b c ", 3},
-      {u"\u00A0\u00A0 ", u"   ", 3},
-      {u"\u2007\u202F\t\u3000x", u"\u2007\u202F\t\u3000x", 0}, // other spaces carry nothing
-  };
-  for (const Case& c : cases) {
-    std::u16string text(c.text);
-    EXPECT_EQ(MakeGapsPlain(text), c.gaps) << text.size();
-    EXPECT_EQ(text, c.plain);
-  }
-}
-
-// Long enough random texts cross the scanner's 64-character blocks at every offset; the result
-// is checked against the obvious loop.
-TEST(MakeGapsPlain, AgreesWithTheObviousLoopForRandomTexts) {
+// Long enough random texts cross the scanner's 64-character blocks at every offset; the results
+// are checked against the obvious loop.
+TEST(ExtractBits, AgreesWithTheObviousLoopForRandomTexts) {
   std::mt19937 random(20261209);
   const std::u16string alphabet = u"ab \u00A0\u00A0\r\n.\u00E4\u0120\uA000";
   for (int round = 0; round < 2000; ++round) {
@@ -165,12 +145,10 @@ TEST(MakeGapsPlain, AgreesWithTheObviousLoopForRandomTexts) {
     for (char16_t& ch : text) {
       ch = alphabet[random() % alphabet.size()];
     }
-    std::u16string expected = text;
-    std::replace(expected.begin(), expected.end(), kNoBreakSpace, kSpace);
-    const std::size_t gaps = CarriersOf(text).size();
-    ASSERT_EQ(MakeGapsPlain(text), gaps) << "round " << round;
-    ASSERT_EQ(text, expected) << "round " << round;
-    ASSERT_EQ(Capacity(text), gaps) << "round " << round;
+    ASSERT_EQ(ExtractBits(text), ObviousBits(text)) << "round " << round;
+    ASSERT_EQ(Capacity(text),
+              static_cast<std::size_t>(std::count(text.begin(), text.end(), kSpace)))
+        << "round " << round;
   }
 }
 
