@@ -8,6 +8,7 @@
 #include "codec/gap_carriers.hpp"
 #include "codec/utf8_bytes.hpp"
 #include "codec/windows1252.hpp"
+#include "utf8_reference.hpp"
 
 #include <cstdint>
 #include <cstdlib>
@@ -90,23 +91,6 @@ std::optional<std::size_t> FirstInvalid(const std::string& text, std::u16string*
     i += length;
   }
   return std::nullopt;
-}
-
-std::string EncodeUtf8(std::u16string_view text) {
-  std::string bytes;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    std::uint32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00U);
-    }
-    const int length = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
-    const std::uint8_t leads[] = {0, 0, 0xC0, 0xE0, 0xF0};
-    bytes.push_back(static_cast<char>(length == 1 ? c : leads[length] | (c >> (6 * (length - 1)))));
-    for (int k = length - 2; k >= 0; --k) {
-      bytes.push_back(static_cast<char>(0x80U | ((c >> (6 * k)) & 0x3FU)));
-    }
-  }
-  return bytes;
 }
 
 // Hide, reveal and the bits as a plain loop over the bytes: a gap is 20, or C2 A0 in UTF-8 and A0
