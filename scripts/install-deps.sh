@@ -10,10 +10,10 @@ set -euo pipefail
 run_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libxcb1-dev fonts-dejavu-core librsvg2-bin
-  libcli11-dev libutfcpp-dev
+  libcli11-dev
 )
 test_packages=(
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libutfcpp-dev
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick fortunes-de
   dpkg-dev file lintian appstream desktop-file-utils man-db groff-base
