@@ -3,8 +3,11 @@
 // The processor-specific code of the codec, and only that: bit masks over blocks of 64 bytes, or of
 // 64 UTF-16 code units, made with SSE2 where the processor has it and with a plain loop elsewhere.
 // Bit i of a mask stands for byte or code unit i of the block, so a loop over the set bits of a
-// mask visits just the places it needs, in text order. Internal to the codec. Defining
-// QUILLMERE_NO_SIMD selects the plain loops on any processor, to test them.
+// mask visits just the places it needs, in text order. The two passes over whole pieces of a text
+// (CountEqualAndPairs, SkipTwoByteBlocks) also have an AVX2 form, which GCC and Clang compile for
+// any x86-64 processor and which is chosen while the program runs, where the processor has it.
+// Internal to the codec. Defining QUILLMERE_NO_SIMD selects the plain loops on any processor, to
+// test them.
 
 #include <algorithm>
 #include <cstddef>
@@ -15,6 +18,13 @@
     (defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
 #include <emmintrin.h>
 #define QUILLMERE_BLOCK_MASKS_SSE2 1
+#endif
+
+#if !defined(QUILLMERE_NO_SIMD) && (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+#include <cpuid.h>
+#include <immintrin.h>
+#define QUILLMERE_BLOCK_MASKS_AVX2 1
+#define QUILLMERE_AVX2_FUNCTION __attribute__((target("avx2")))
 #endif
 
 namespace quillmere::block_masks {
@@ -156,9 +166,30 @@ struct ByteCounts {
   std::size_t pairs = 0;
 };
 
-// Returns how many of the `size` bytes from `bytes` on equal `value`, and at how many positions the
-// byte equals `first` and the byte after it, also among the `size`, `second`; both counted at once
-// as CountEqual counts.
+// Adds to `counts` the bytes from `at` to `size` that equal `value`, and the pairs among them, one
+// byte at a time: the end of a piece that the blocks leave over.
+inline void CountEqualAndPairsFrom(const unsigned char* bytes, std::size_t at, std::size_t size,
+                                   unsigned char value, unsigned char first, unsigned char second,
+                                   ByteCounts& counts) noexcept {
+  for (; at < size; ++at) {
+    counts.equal += static_cast<std::size_t>(bytes[at] == value);
+    counts.pairs +=
+        static_cast<std::size_t>(at + 1 < size && bytes[at] == first && bytes[at + 1] == second);
+  }
+}
+
+// Returns the bits of a block's masks that show a byte above ASCII which is not part of a whole
+// two-byte character of UTF-8 (C2 to DF, then 80 to BF) within the block, given the block's masks
+// of bytes above ASCII, of such leads and of such continuations: none when every one is. A block
+// with faults always holds a byte above ASCII.
+constexpr std::uint64_t TwoByteFaults(std::uint64_t high, std::uint64_t leads,
+                                      std::uint64_t continuations) noexcept {
+  return ((leads | continuations) ^ high) | (continuations ^ (leads << 1)) | (leads >> 63);
+}
+
+namespace baseline {
+
+// CountEqualAndPairs with SSE2, or with plain loops.
 inline ByteCounts CountEqualAndPairs(const unsigned char* bytes, std::size_t size,
                                      unsigned char value, unsigned char first,
                                      unsigned char second) noexcept {
@@ -188,12 +219,183 @@ inline ByteCounts CountEqualAndPairs(const unsigned char* bytes, std::size_t siz
         static_cast<std::size_t>(_mm_cvtsi128_si32(pairSums) + _mm_extract_epi16(pairSums, 4));
   }
 #endif
-  for (; i < size; ++i) {
-    counts.equal += static_cast<std::size_t>(bytes[i] == value);
-    counts.pairs +=
-        static_cast<std::size_t>(i + 1 < size && bytes[i] == first && bytes[i + 1] == second);
-  }
+  CountEqualAndPairsFrom(bytes, i, size, value, first, second, counts);
   return counts;
+}
+
+// SkipTwoByteBlocks with SSE2, or with plain loops.
+inline std::size_t SkipTwoByteBlocks(const unsigned char* bytes, std::size_t size, std::size_t from,
+                                     bool& beyondAscii) noexcept {
+  std::uint64_t seen = 0;
+  for (; size - from >= kBlockBytes; from += kBlockBytes) {
+    const ByteBlock block = LoadBlock(bytes + from);
+    const std::uint64_t high = HighMask(block);
+    seen |= high;
+    const TwoByteMasks masks = TwoByteMasksOf(block);
+    if (TwoByteFaults(high, masks.leads, masks.continuations) != 0) {
+      break;
+    }
+  }
+  beyondAscii = beyondAscii || seen != 0;
+  return from;
+}
+
+} // namespace baseline
+
+#if QUILLMERE_BLOCK_MASKS_AVX2
+namespace avx2 {
+
+// Returns the sum of the four 64-bit numbers of `sums`.
+QUILLMERE_AVX2_FUNCTION inline std::size_t SumOfLanes(__m256i sums) noexcept {
+  const __m128i pairs =
+      _mm_add_epi64(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
+  return static_cast<std::size_t>(_mm_cvtsi128_si64(pairs)) +
+         static_cast<std::size_t>(_mm_extract_epi64(pairs, 1));
+}
+
+// Returns the mask of 64 bytes from the byte masks of their two halves.
+inline std::uint64_t JoinHalves(int low, int high) noexcept {
+  return std::uint64_t{static_cast<std::uint32_t>(low)} |
+         std::uint64_t{static_cast<std::uint32_t>(high)} << 32;
+}
+
+// CountEqualAndPairs with AVX2, 32 bytes at a time. Only where UseAvx2().
+QUILLMERE_AVX2_FUNCTION inline ByteCounts CountEqualAndPairs(const unsigned char* bytes,
+                                                             std::size_t size, unsigned char value,
+                                                             unsigned char first,
+                                                             unsigned char second) noexcept {
+  ByteCounts counts;
+  std::size_t i = 0;
+  const __m256i wanted = _mm256_set1_epi8(static_cast<char>(value));
+  const __m256i wantedFirst = _mm256_set1_epi8(static_cast<char>(first));
+  const __m256i wantedSecond = _mm256_set1_epi8(static_cast<char>(second));
+  const __m256i zero = _mm256_setzero_si256();
+  while (size - i >= 33) {
+    const std::size_t end = i + 32 * std::min<std::size_t>((size - i - 1) / 32, 255);
+    __m256i equal = zero;
+    __m256i pairs = zero;
+    for (; i < end; i += 32) {
+      const __m256i chunk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
+      const __m256i after = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i + 1));
+      equal = _mm256_sub_epi8(equal, _mm256_cmpeq_epi8(chunk, wanted));
+      pairs = _mm256_sub_epi8(pairs, _mm256_and_si256(_mm256_cmpeq_epi8(chunk, wantedFirst),
+                                                      _mm256_cmpeq_epi8(after, wantedSecond)));
+    }
+    counts.equal += SumOfLanes(_mm256_sad_epu8(equal, zero));
+    counts.pairs += SumOfLanes(_mm256_sad_epu8(pairs, zero));
+  }
+  CountEqualAndPairsFrom(bytes, i, size, value, first, second, counts);
+  return counts;
+}
+
+// Returns TwoByteFaults of the 64 bytes from `bytes` on, taken in two halves of 32 bytes and
+// compared as signed numbers as TwoByteMasksOf does; ORs their bytes above ASCII into `seen`.
+QUILLMERE_AVX2_FUNCTION inline std::uint64_t TwoByteFaultsAt(const unsigned char* bytes,
+                                                             std::uint64_t& seen) noexcept {
+  const __m256i aboveContinuation = _mm256_set1_epi8(-64);
+  const __m256i belowLead = _mm256_set1_epi8(-63);
+  const __m256i aboveLead = _mm256_set1_epi8(-32);
+  const auto* const halves = reinterpret_cast<const __m256i*>(bytes);
+  const __m256i low = _mm256_loadu_si256(halves);
+  const __m256i high = _mm256_loadu_si256(halves + 1);
+  const std::uint64_t above = JoinHalves(_mm256_movemask_epi8(low), _mm256_movemask_epi8(high));
+  const std::uint64_t continuations =
+      JoinHalves(_mm256_movemask_epi8(_mm256_cmpgt_epi8(aboveContinuation, low)),
+                 _mm256_movemask_epi8(_mm256_cmpgt_epi8(aboveContinuation, high)));
+  const std::uint64_t leads =
+      JoinHalves(_mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpgt_epi8(low, belowLead),
+                                                       _mm256_cmpgt_epi8(aboveLead, low))),
+                 _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpgt_epi8(high, belowLead),
+                                                       _mm256_cmpgt_epi8(aboveLead, high))));
+  seen |= above;
+  return TwoByteFaults(above, leads, continuations);
+}
+
+// SkipTwoByteBlocks with AVX2. Two blocks are checked before a branch, which is taken rarely;
+// whether a block is ASCII is not branched on, as in prose that is as good as random. Only where
+// UseAvx2().
+QUILLMERE_AVX2_FUNCTION inline std::size_t SkipTwoByteBlocks(const unsigned char* bytes,
+                                                             std::size_t size, std::size_t from,
+                                                             bool& beyondAscii) noexcept {
+  std::uint64_t seen = 0;
+  for (; size - from >= 2 * kBlockBytes; from += 2 * kBlockBytes) {
+    const std::uint64_t first = TwoByteFaultsAt(bytes + from, seen);
+    if ((first | TwoByteFaultsAt(bytes + from + kBlockBytes, seen)) != 0) {
+      beyondAscii = true;
+      return first != 0 ? from : from + kBlockBytes;
+    }
+  }
+  if (size - from >= kBlockBytes && TwoByteFaultsAt(bytes + from, seen) == 0) {
+    from += kBlockBytes;
+  }
+  beyondAscii = beyondAscii || seen != 0;
+  return from;
+}
+
+} // namespace avx2
+#endif
+
+#if QUILLMERE_BLOCK_MASKS_AVX2
+// Returns true when the processor has AVX2 and the system saves its registers on a task switch.
+// Asked with cpuid here rather than with GCC's __builtin_cpu_supports, whose start-up code asks the
+// processor a good deal more, in every program that links it, before it is needed.
+inline bool ProcessorRunsAvx2() noexcept {
+  unsigned eax = 0;
+  unsigned ebx = 0;
+  unsigned ecx = 0;
+  unsigned edx = 0;
+  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0 || (ecx & bit_OSXSAVE) == 0 ||
+      (ecx & bit_AVX) == 0) {
+    return false;
+  }
+  unsigned stateLow = 0;
+  unsigned stateHigh = 0;
+  __asm__("xgetbv" : "=a"(stateLow), "=d"(stateHigh) : "c"(0));
+  constexpr unsigned kSavesSseAndAvx = 0x6;
+  if ((stateLow & kSavesSseAndAvx) != kSavesSseAndAvx) {
+    return false;
+  }
+  return __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) != 0 && (ebx & bit_AVX2) != 0;
+}
+#endif
+
+// Returns true where the functions below take their AVX2 form. Asked once.
+inline bool UseAvx2() noexcept {
+#if QUILLMERE_BLOCK_MASKS_AVX2
+  static const bool use = ProcessorRunsAvx2();
+  return use;
+#else
+  return false;
+#endif
+}
+
+// Returns how many of the `size` bytes from `bytes` on equal `value`, and at how many positions the
+// byte equals `first` and the byte after it, also among the `size`, `second`. Blocks add their
+// matches to byte-wide counters, which are summed up before they can overflow.
+inline ByteCounts CountEqualAndPairs(const unsigned char* bytes, std::size_t size,
+                                     unsigned char value, unsigned char first,
+                                     unsigned char second) noexcept {
+#if QUILLMERE_BLOCK_MASKS_AVX2
+  if (UseAvx2()) {
+    return avx2::CountEqualAndPairs(bytes, size, value, first, second);
+  }
+#endif
+  return baseline::CountEqualAndPairs(bytes, size, value, first, second);
+}
+
+// Returns the start of the first block of 64 bytes, from `from` on in steps of 64, whose bytes
+// above ASCII are not all whole two-byte characters of UTF-8 within it (it holds a longer
+// character, an invalid byte, or a character cut by its edge), or else the first position from
+// which fewer than 64 of the `size` bytes are left. `from` should be the start of a character.
+// Sets `beyondAscii` when a block it passed, or the one it stopped at, holds a byte above ASCII.
+inline std::size_t SkipTwoByteBlocks(const unsigned char* bytes, std::size_t size, std::size_t from,
+                                     bool& beyondAscii) noexcept {
+#if QUILLMERE_BLOCK_MASKS_AVX2
+  if (UseAvx2()) {
+    return avx2::SkipTwoByteBlocks(bytes, size, from, beyondAscii);
+  }
+#endif
+  return baseline::SkipTwoByteBlocks(bytes, size, from, beyondAscii);
 }
 
 // Returns the mask of the 64 UTF-16 code units from `units` on that equal `value`.

@@ -149,40 +149,29 @@ struct RunEnd {
   int length = 1; // what Utf8SequenceLength gave for the character at `position`
 };
 
-// Returns true when the bytes above ASCII of `block`, marked in `high`, are all whole valid
-// two-byte characters, or there are none: the common case in German prose, checked without a
-// branch per character.
-bool TwoByteCharactersOnly(const ByteBlock& block, std::uint64_t high) noexcept {
-  const block_masks::TwoByteMasks masks = block_masks::TwoByteMasksOf(block);
-  return ((masks.leads | masks.continuations) ^ high) == 0 &&
-         masks.continuations == masks.leads << 1 && (masks.leads >> 63) == 0;
-}
-
-// Checks the UTF-8 characters of `bytes` from `start` on. A block of 64 bytes whose bytes above
-// ASCII make only two-byte characters, or that has none, is checked as a whole. In any other block
-// the mask of bytes above ASCII leads to each character outside ASCII, which is checked on its
-// own; the bytes it covers are taken off the mask. Sets `beyondAscii` when it meets a byte above
-// ASCII.
+// Checks the UTF-8 characters of `bytes` from `start` on. Blocks of 64 bytes whose bytes above
+// ASCII make only two-byte characters, or that have none, are passed over as a whole. In any other
+// block the mask of bytes above ASCII leads to each character outside ASCII, which is checked on
+// its own; the bytes it covers are taken off the mask. Sets `beyondAscii` when it meets a byte
+// above ASCII.
 RunEnd CheckUtf8(const unsigned char* bytes, std::size_t size, std::size_t start,
                  bool& beyondAscii) noexcept {
   std::size_t next = start; // first byte not yet known to be part of a valid character
-  std::size_t block = start;
-  for (; block + kBlockBytes <= size; block += kBlockBytes) {
-    const ByteBlock loaded = block_masks::LoadBlock(bytes + block);
-    std::uint64_t high = block_masks::HighMask(loaded);
-    beyondAscii = beyondAscii || high != 0;
-    if (next == block && TwoByteCharactersOnly(loaded, high)) {
-      next = block + kBlockBytes;
-      continue;
+  while (true) {
+    const std::size_t block = block_masks::SkipTwoByteBlocks(bytes, size, next, beyondAscii);
+    if (size - block < kBlockBytes) {
+      next = block;
+      break;
     }
-    // The character that ended the last block may reach up to three bytes into this one.
-    high &= ~std::uint64_t{0} << (next - block);
+    std::uint64_t high = block_masks::HighMask(block_masks::LoadBlock(bytes + block));
+    next = block;
     while (high != 0) {
       const std::size_t at = block + static_cast<std::size_t>(std::countr_zero(high));
       const int length = Utf8SequenceLength(bytes + at, size - at);
       if (length <= 0) {
         return {at, length};
       }
+      // The character may reach up to three bytes into the next block.
       next = at + static_cast<std::size_t>(length);
       if (next - block >= kBlockBytes) {
         break;

@@ -4,12 +4,14 @@
 // look like gaps; the second gives the message's length, and the message's codes follow; the rest
 // is the text. The pieces the text is fed in are drawn from a generator started from the input.
 #include "codec/bit_string.hpp"
+#include "codec/block_masks.hpp"
 #include "codec/byte_gaps.hpp"
 #include "codec/gap_carriers.hpp"
 #include "codec/utf8_bytes.hpp"
 #include "codec/windows1252.hpp"
 #include "utf8_reference.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -171,6 +173,32 @@ EngineRun RunEngine(const std::string& text, TextEncoding encoding, const std::s
 
 } // namespace
 
+// Checks that the AVX2 forms of the passes over pieces, where the processor runs them, give what
+// the SSE2 or plain forms give, from every start within the first block.
+void CheckProcessorFormsAgree(const std::string& text) {
+#if QUILLMERE_BLOCK_MASKS_AVX2
+  namespace masks = quillmere::block_masks;
+  if (!masks::UseAvx2()) {
+    return;
+  }
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const masks::ByteCounts avx2 =
+      masks::avx2::CountEqualAndPairs(bytes, text.size(), 0x20, 0xC2, 0xA0);
+  const masks::ByteCounts baseline =
+      masks::baseline::CountEqualAndPairs(bytes, text.size(), 0x20, 0xC2, 0xA0);
+  Check(avx2.equal == baseline.equal && avx2.pairs == baseline.pairs);
+  for (std::size_t from = 0; from < std::min<std::size_t>(text.size(), 64); ++from) {
+    bool avx2Beyond = false;
+    bool baselineBeyond = false;
+    Check(masks::avx2::SkipTwoByteBlocks(bytes, text.size(), from, avx2Beyond) ==
+          masks::baseline::SkipTwoByteBlocks(bytes, text.size(), from, baselineBeyond));
+    Check(avx2Beyond == baselineBeyond);
+  }
+#else
+  static_cast<void>(text);
+#endif
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) {
     return 0;
@@ -213,6 +241,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (reference.bits.size() >= codes.size() * 8 && codes.find('\0') == std::string::npos) {
     Check(stego.codes == codes);
   }
+
+  CheckProcessorFormsAgree(text);
 
   if (encoding == TextEncoding::Utf8) {
     // The first bad byte, found alike wherever the pieces end.
