@@ -123,11 +123,25 @@ std::string_view HideUtf8(const unsigned char* in, std::size_t size, char* const
     out += 1 + bit;
     from = at + 1;
   };
-  if (!bits.Done()) {
-    ForEachGap<true>(in, end, afterC2, [&](std::size_t at, bool noBreak) {
-      writeGap(at, noBreak, bits.Next());
-      return !bits.Done();
-    });
+  // The bits go into the gaps a block at a time, with the block's share of them taken at once, so
+  // that the loop over a block's gaps keeps its state in registers. Gaps after the last bit take 0,
+  // a plain space, as they do below.
+  for (std::size_t start = 0; start < end && !bits.Done(); start += kBlockBytes) {
+    unsigned char tail[kBlockBytes] = {};
+    const unsigned char* block = in + start;
+    if (end - start < kBlockBytes) {
+      std::memcpy(tail, block, end - start);
+      block = tail;
+    }
+    const bool before = start == 0 ? afterC2 : in[start - 1] == kNoBreakLead;
+    const GapMasks masks = MasksOf<true>(block_masks::LoadBlock(block), before);
+    std::uint64_t gaps = masks.spaces | masks.noBreak;
+    std::uint64_t word = bits.Take(static_cast<unsigned>(block_masks::CountBits(gaps)));
+    for (; gaps != 0; gaps &= gaps - 1, word <<= 1) {
+      const auto offset = static_cast<unsigned>(std::countr_zero(gaps));
+      writeGap(start + offset, ((masks.noBreak >> offset) & 1U) != 0,
+               static_cast<unsigned>(word >> 63));
+    }
   }
   if (bits.Done()) {
     ForEachNoBreakSpace<true>(in, from, end, afterC2,

@@ -36,6 +36,16 @@ public:
     return bit;
   }
 
+  // Returns the next `count` bits (at most 64) in the top bits of a number, the first one highest,
+  // and hands them out; past the last bit they are 0, as Next gives them.
+  std::uint64_t Take(unsigned count) noexcept {
+    std::uint64_t word = 0;
+    for (unsigned i = 0; i < count && !Done(); ++i) {
+      word |= std::uint64_t{Next()} << (63 - i);
+    }
+    return word;
+  }
+
   // Returns true once every bit was handed out.
   [[nodiscard]] bool Done() const noexcept { return next_ >= Size(); }
   // Returns the number of bits handed out so far.
