@@ -207,9 +207,9 @@ void AtomicOutput::Write(std::string_view bytes) {
   if (temporary_.empty()) {
     return;
   }
-  // The disk takes the new file a few megabytes at a time while the rest is made, so that Commit
-  // waits only for the last of them.
-  constexpr std::uint64_t kWritebackBytes = std::uint64_t{2} << 20;
+  // The disk takes the new file a megabyte at a time while the rest is made, so that Commit waits
+  // only for the last of them.
+  constexpr std::uint64_t kWritebackBytes = std::uint64_t{1} << 20;
   written_ += bytes.size();
   if (written_ - writtenBack_ >= kWritebackBytes) {
     os::StartWriteback(descriptor_, writtenBack_, written_ - writtenBack_);
