@@ -36,15 +36,33 @@ GapMasks MasksOf(const ByteBlock& block, bool afterC2) noexcept {
   return masks;
 }
 
+// Calls visit(start, masks) with the gap masks of each block of 64 bytes of `bytes`, in text order,
+// until visit returns false; `start` is where the block begins. A UTF-8 no-break space is marked at
+// its A0. `afterC2` tells whether the byte before `bytes` is C2. The last block is filled up with
+// zero bytes.
+template <bool kUtf8, typename Visit>
+void ForEachGapBlock(const unsigned char* bytes, std::size_t size, bool afterC2, Visit visit) {
+  unsigned char tail[kBlockBytes];
+  for (std::size_t start = 0; start < size; start += kBlockBytes) {
+    const unsigned char* block = bytes + start;
+    if (size - start < kBlockBytes) {
+      std::memset(tail, 0, sizeof tail);
+      std::memcpy(tail, block, size - start);
+      block = tail;
+    }
+    const bool before = start == 0 ? afterC2 : bytes[start - 1] == kNoBreakLead;
+    if (!visit(start, MasksOf<kUtf8>(block_masks::LoadBlock(block), before))) {
+      return;
+    }
+  }
+}
+
 // Calls visit(position, isNoBreakSpace) for the gaps of `bytes` in text order, a UTF-8 no-break
 // space at the position of its A0, until visit returns false. `afterC2` tells whether the byte
-// before `bytes` is C2. The bytes are taken in blocks of 64, the last one filled up with zero
-// bytes, and the gaps found from the blocks' masks.
+// before `bytes` is C2.
 template <bool kUtf8, typename Visit>
 void ForEachGap(const unsigned char* bytes, std::size_t size, bool afterC2, Visit visit) {
-  const auto visitBlock = [&](std::size_t start, const ByteBlock& block) {
-    const bool before = start == 0 ? afterC2 : bytes[start - 1] == kNoBreakLead;
-    const GapMasks masks = MasksOf<kUtf8>(block, before);
+  ForEachGapBlock<kUtf8>(bytes, size, afterC2, [&](std::size_t start, const GapMasks& masks) {
     for (std::uint64_t gaps = masks.spaces | masks.noBreak; gaps != 0; gaps &= gaps - 1) {
       const auto offset = static_cast<unsigned>(std::countr_zero(gaps));
       if (!visit(start + offset, ((masks.noBreak >> offset) & 1U) != 0)) {
@@ -52,18 +70,7 @@ void ForEachGap(const unsigned char* bytes, std::size_t size, bool afterC2, Visi
       }
     }
     return true;
-  };
-  std::size_t start = 0;
-  for (; start + kBlockBytes <= size; start += kBlockBytes) {
-    if (!visitBlock(start, block_masks::LoadBlock(bytes + start))) {
-      return;
-    }
-  }
-  if (start < size) {
-    unsigned char tail[kBlockBytes] = {};
-    std::memcpy(tail, bytes + start, size - start);
-    visitBlock(start, block_masks::LoadBlock(tail));
-  }
+  });
 }
 
 // Calls visit(position) for each no-break space of `bytes` from `from` on, at its A0, in text
@@ -126,22 +133,17 @@ std::string_view HideUtf8(const unsigned char* in, std::size_t size, char* const
   // The bits go into the gaps a block at a time, with the block's share of them taken at once, so
   // that the loop over a block's gaps keeps its state in registers. Gaps after the last bit take 0,
   // a plain space, as they do below.
-  for (std::size_t start = 0; start < end && !bits.Done(); start += kBlockBytes) {
-    unsigned char tail[kBlockBytes] = {};
-    const unsigned char* block = in + start;
-    if (end - start < kBlockBytes) {
-      std::memcpy(tail, block, end - start);
-      block = tail;
-    }
-    const bool before = start == 0 ? afterC2 : in[start - 1] == kNoBreakLead;
-    const GapMasks masks = MasksOf<true>(block_masks::LoadBlock(block), before);
-    std::uint64_t gaps = masks.spaces | masks.noBreak;
-    std::uint64_t word = bits.Take(static_cast<unsigned>(block_masks::CountBits(gaps)));
-    for (; gaps != 0; gaps &= gaps - 1, word <<= 1) {
-      const auto offset = static_cast<unsigned>(std::countr_zero(gaps));
-      writeGap(start + offset, ((masks.noBreak >> offset) & 1U) != 0,
-               static_cast<unsigned>(word >> 63));
-    }
+  if (!bits.Done()) {
+    ForEachGapBlock<true>(in, end, afterC2, [&](std::size_t start, const GapMasks& masks) {
+      std::uint64_t gaps = masks.spaces | masks.noBreak;
+      std::uint64_t word = bits.Take(static_cast<unsigned>(block_masks::CountBits(gaps)));
+      for (; gaps != 0; gaps &= gaps - 1, word <<= 1) {
+        const auto offset = static_cast<unsigned>(std::countr_zero(gaps));
+        writeGap(start + offset, ((masks.noBreak >> offset) & 1U) != 0,
+                 static_cast<unsigned>(word >> 63));
+      }
+      return !bits.Done();
+    });
   }
   if (bits.Done()) {
     ForEachNoBreakSpace<true>(in, from, end, afterC2,
