@@ -14,11 +14,7 @@ as_root=()
 work=$(mktemp -d)
 chmod 755 "$work" # apt's download user reads the package from here
 installed=
-xvfb_pid=
-app_pid=
 cleanup() {
-  [ -z "$app_pid" ] || kill "$app_pid" 2>/dev/null || true
-  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
   if [ -n "$installed" ]; then
     "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q quillmere >/dev/null || true
   fi
@@ -80,34 +76,28 @@ installed=yes
 echo "== starting the installed program from its desktop entry"
 entry=/usr/share/applications/$(basename "$desktop")
 exec_line=$(sed -n 's/^Exec=//p' "$entry" | sed 's/ *%[fFuUick]//g')
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-display=":$(head -n 1 "$work/display")"
-[ "$display" != ":" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-# A clean environment, so that nothing of the build folder is found instead of the installed files.
-env -i PATH=/usr/bin:/bin HOME="$work" DISPLAY="$display" sh -c "exec $exec_line" \
-  >"$work/app.log" 2>&1 &
-app_pid=$!
-shown=
-for _ in $(seq 100); do
-  sleep 0.1
-  kill -0 "$app_pid" 2>/dev/null || fail "the program ended: $(cat "$work/app.log")"
-  if DISPLAY=$display xwininfo -root -tree 2>/dev/null | grep -q '("quillmere" "quillmere")'; then
-    shown=yes
-    break
-  fi
-done
-[ -n "$shown" ] || fail "no quillmere window appeared within 10 s"
-echo "Exec=$exec_line shows the window on $display"
-kill "$app_pid"
-wait "$app_pid" 2>/dev/null || true
-app_pid=
+# Starts the command line $1 on the X server of DISPLAY and waits up to 10 s for the quillmere
+# window; $2 is a folder for its home and log. The environment is a clean one, so that nothing of
+# the build folder is found instead of the installed files. Runs under tests/window/with_xvfb.sh.
+show_window() {
+  env -i PATH=/usr/bin:/bin HOME="$2" DISPLAY="$DISPLAY" sh -c "exec $1" >"$2/app.log" 2>&1 &
+  local app_pid=$! shown=
+  for _ in $(seq 100); do
+    sleep 0.1
+    kill -0 "$app_pid" 2>/dev/null || { echo "the program ended: $(cat "$2/app.log")"; return 1; }
+    if xwininfo -root -tree 2>/dev/null | grep -q '("quillmere" "quillmere")'; then
+      shown=yes
+      break
+    fi
+  done
+  kill "$app_pid"
+  wait "$app_pid" 2>/dev/null || true
+  [ -n "$shown" ] || { echo "no quillmere window appeared within 10 s"; return 1; }
+  echo "Exec=$1 shows the window on $DISPLAY"
+}
+export -f show_window
+tests/window/with_xvfb.sh bash -c 'show_window "$@"' show_window "$exec_line" "$work" ||
+  fail "the installed program did not show its window"
 
 echo "== the installed command-line tool and its manual"
 help=$(quillmere-text --help) || fail "quillmere-text --help"
