@@ -5,6 +5,7 @@
 // each rate as a share of Memcpy's.
 #include "codec/byte_gaps.hpp"
 #include "codec/utf8_bytes.hpp"
+#include "rate_recorder.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -13,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <map>
 #include <random>
 #include <sstream>
 #include <string>
@@ -201,21 +201,6 @@ BENCHMARK(Hide)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(Reveal)->Arg(kUtf8)->Arg(kWindows1252)->Unit(benchmark::kMillisecond);
 
-// Keeps each run's rate so that the shares of memcpy's rate can be printed after the table.
-class RateRecorder : public benchmark::ConsoleReporter {
-public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      const auto rate = run.counters.find("bytes_per_second");
-      if (rate != run.counters.end() && run.run_type == Run::RT_Iteration) {
-        rates.emplace_back(run.benchmark_name(), rate->second.value);
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::vector<std::pair<std::string, double>> rates;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -226,10 +211,7 @@ int main(int argc, char** argv) {
             << " bytes Windows-1252; pieces of " << kPieceBytes << " bytes\n"
             << "(Args: 0 UTF-8, 1 Windows-1252; Hide's second: 0 a 10 KiB message, 1 a bit for "
                "every gap)\n";
-  double memcpyRate = 0;
-  for (const auto& [name, rate] : reporter.rates) {
-    memcpyRate = name == "Memcpy" ? rate : memcpyRate;
-  }
+  const double memcpyRate = reporter.Rate("Memcpy");
   for (const auto& [name, rate] : reporter.rates) {
     std::cout << name << ": " << rate / 1e9 << " GB/s";
     if (memcpyRate > 0) {

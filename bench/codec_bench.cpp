@@ -6,6 +6,7 @@
 // which a memcpy into an existing buffer does not; EmbedBitsReusedBuffer shows the same work
 // without that.
 #include "codec/gap_carriers.hpp"
+#include "rate_recorder.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -99,21 +100,6 @@ BENCHMARK(EmbedBits)->Arg(1 * kMiB)->Arg(64 * kMiB)->Unit(benchmark::kMillisecon
 BENCHMARK(EmbedBitsReusedBuffer)->Arg(1 * kMiB)->Arg(64 * kMiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(ExtractBits)->Arg(1 * kMiB)->Arg(64 * kMiB)->Unit(benchmark::kMillisecond);
 
-// Keeps each run's rate so that the shares of memcpy's rate can be printed after the table.
-class RateRecorder : public benchmark::ConsoleReporter {
-public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      const auto rate = run.counters.find("bytes_per_second");
-      if (rate != run.counters.end() && run.run_type == Run::RT_Iteration) {
-        rates[run.benchmark_name()] = rate->second.value;
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> rates;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -121,9 +107,9 @@ int main(int argc, char** argv) {
   RateRecorder reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   for (const char* size : {"1048576", "67108864"}) {
-    const double memcpyRate = reporter.rates["Memcpy/" + std::string(size)];
+    const double memcpyRate = reporter.Rate("Memcpy/" + std::string(size));
     for (const char* function : {"EmbedBits", "EmbedBitsReusedBuffer", "ExtractBits"}) {
-      const double rate = reporter.rates[std::string(function) + "/" + size];
+      const double rate = reporter.Rate(std::string(function) + "/" + size);
       if (memcpyRate > 0 && rate > 0) {
         std::cout << function << " on " << std::stoul(size) / kMiB << " MB: " << rate / 1e6
                   << " MB/s, memcpy " << memcpyRate / 1e6 << " MB/s, ratio " << rate / memcpyRate

@@ -5,6 +5,7 @@
 #include "window/form1_window.hpp"
 
 #include "codec/gap_carriers.hpp"
+#include "window_bench_support.hpp"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -38,24 +39,6 @@ long ResidentKilobytes() {
     }
   }
   return -1;
-}
-
-std::u16string GermanProse(std::size_t characters) {
-  const std::u16string paragraph =
-      u"Das war heute ein ganz besonderer Tag. Es ist alles ziemlich schief gelaufen. Doch am "
-      u"Ende des Tages war alles wieder gerichtet. So geht es eben manchmal. Mal so oder so. "
-      u"Dennoch sollte man aufpassen, dass diese Problematik nicht zur Regel wird. Aber man kann "
-      u"ja meistens selbst etwas dafür tun, dass nicht alles aus dem Ruder läuft. \r\n";
-  std::u16string text;
-  while (text.size() < characters) {
-    text += paragraph;
-  }
-  return text;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
 }
 
 // Returns the milliseconds from a click on `button` until the window has painted the result.
@@ -93,12 +76,12 @@ int main(int argc, char** argv) {
   quillmere::HandleTextChange(window, quillmere::TextBox::Text3);
   auto* encode = static_cast<QPushButton*>(window.control(quillmere::Control::Command2));
   auto* decode = static_cast<QPushButton*>(window.control(quillmere::Control::Command1));
-  const std::u16string cover = GermanProse(1 << 20);
+  const std::u16string cover = GermanProse(1 << 20, u"\r\n");
   const std::u16string shortMessage =
       u"Treffen morgen um acht am alten Bahnhof, bring die Karte mit.";
   // A message that fills every gap changes about half of them: the largest edit of the cover.
-  const std::u16string fullMessage =
-      GermanProse(quillmere::Capacity(cover) / 8).substr(0, quillmere::Capacity(cover) / 8);
+  const std::u16string fullMessage = GermanProse(quillmere::Capacity(cover) / 8, u"\r\n")
+                                         .substr(0, quillmere::Capacity(cover) / 8);
   std::printf("1 MB cover (%zu characters, %zu gaps), median of 5 (target 50 ms each):\n",
               cover.size(), quillmere::Capacity(cover));
   for (const std::u16string* message : {&shortMessage, &fullMessage}) {

@@ -3,6 +3,7 @@
 // cover and to type one character into its middle, with every gap 0 and with every gap 1, for a
 // cover in paragraphs and for one without line breaks (a single paragraph of 1 MB).
 #include "window/form1_window.hpp"
+#include "window_bench_support.hpp"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -16,27 +17,8 @@
 
 namespace {
 
-std::u16string GermanProse(std::size_t characters, std::u16string_view lineEnd) {
-  const std::u16string paragraph =
-      u"Das war heute ein ganz besonderer Tag. Es ist alles ziemlich schief gelaufen. Doch am "
-      u"Ende des Tages war alles wieder gerichtet. So geht es eben manchmal. Mal so oder so. "
-      u"Dennoch sollte man aufpassen, dass diese Problematik nicht zur Regel wird. Aber man kann "
-      u"ja meistens selbst etwas dafür tun, dass nicht alles aus dem Ruder läuft. ";
-  std::u16string text;
-  while (text.size() < characters) {
-    text += paragraph;
-    text += lineEnd;
-  }
-  return text;
-}
-
 double Milliseconds(const QElapsedTimer& timer) {
   return static_cast<double>(timer.nsecsElapsed()) / 1e6;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
 }
 
 } // namespace
