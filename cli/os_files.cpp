@@ -393,19 +393,6 @@ bool ReplaceWithTemporary(const std::string& temporary, const std::string& targe
   return true;
 }
 
-bool WriteFully(int descriptor, std::string_view bytes) noexcept {
-  while (!bytes.empty()) {
-    const auto chunk = static_cast<unsigned>(std::min<std::size_t>(bytes.size(), INT_MAX));
-    const int written = _write(descriptor, bytes.data(), chunk);
-    if (written <= 0) {
-      errno = written == 0 ? EIO : errno;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
 bool SyncFile(int descriptor) noexcept {
   return _commit(descriptor) == 0;
 }
@@ -508,21 +495,6 @@ bool ReplaceWithTemporary(const std::string& temporary, const std::string& targe
   return true;
 }
 
-bool WriteFully(int descriptor, std::string_view bytes) noexcept {
-  while (!bytes.empty()) {
-    const ssize_t written = write(descriptor, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) {
-      continue;
-    }
-    if (written <= 0) {
-      errno = written == 0 ? EIO : errno;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
 bool SyncFile(int descriptor) noexcept {
   return fsync(descriptor) == 0;
 }
@@ -560,6 +532,26 @@ bool Close(int descriptor) noexcept {
 #endif
 
 // Reading files, and starting their writeback.
+
+bool WriteFully(int descriptor, std::string_view bytes) noexcept {
+  while (!bytes.empty()) {
+#ifdef _WIN32
+    const auto chunk = static_cast<unsigned>(std::min<std::size_t>(bytes.size(), INT_MAX));
+    const int written = _write(descriptor, bytes.data(), chunk);
+#else
+    const ssize_t written = write(descriptor, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) {
+      continue;
+    }
+#endif
+    if (written <= 0) {
+      errno = written == 0 ? EIO : errno;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
 
 std::ptrdiff_t ReadSome(int descriptor, char* buffer, std::size_t size) noexcept {
 #ifdef _WIN32
