@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace quillmere::cli {
 namespace {
@@ -37,6 +38,11 @@ void CheckFits(const HideReport& report, bool truncate) {
                     " gaps, but the cover has only " + std::to_string(report.gapsAvailable) +
                     " (use --truncate to hide only what fits)");
   }
+}
+
+// Returns "1 <one>" or "<count> <many>".
+std::string Counted(std::uint64_t count, std::string_view one, std::string_view many) {
+  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
 }
 
 // Calls `visit` with each piece of `source` until the empty piece that ends it.
@@ -130,30 +136,50 @@ HideReport HideInPieces(const PieceSource& cover, std::string_view coverName,
   return report;
 }
 
-std::string RevealInPieces(const PieceSource& stego, std::string_view name, Encoding encoding,
-                           bool bits) {
-  // The whole text is checked, also after the message's end.
+void RevealInPieces(const PieceSource& stego, std::string_view name, Encoding encoding, bool bits,
+                    const ByteSink& print) {
+  // The whole text is checked, also after the message's end, before anything is printed. The
+  // bits wait for that packed, one bit per gap, and go out a piece at a time.
   TextScanner scanner(encoding);
   MessageReader message(encoding);
   BitReader bitReader(encoding);
+  std::vector<std::uint64_t> packed;
+  std::uint64_t bitCount = 0;
   std::string shown;
   ForEachPiece(stego, [&](std::span<char> piece) {
     const std::string_view bytes(piece.data(), piece.size());
     if (!scanner.Scan(bytes)) {
       ThrowInvalidUtf8(name, scanner.InvalidOffset());
     }
-    if (bits) {
-      bitReader.Read(bytes, shown);
-    } else {
+    if (!bits) {
       message.Read(bytes);
+      return;
+    }
+    shown.clear();
+    bitReader.Read(bytes, shown);
+    for (const char bit : shown) {
+      if (bitCount % 64 == 0) {
+        packed.push_back(0);
+      }
+      packed.back() |= std::uint64_t{bit == '1'} << (bitCount % 64);
+      ++bitCount;
     }
   });
   if (!scanner.Finish()) {
     ThrowInvalidUtf8(name, scanner.InvalidOffset());
   }
   if (bits) {
+    shown.clear();
+    for (std::uint64_t at = 0; at < bitCount; ++at) {
+      shown.push_back(((packed[at / 64] >> (at % 64)) & 1U) != 0 ? '1' : '0');
+      if (shown.size() == kPieceBytes) {
+        print(shown);
+        shown.clear();
+      }
+    }
     shown.push_back('\n');
-    return shown;
+    print(shown);
+    return;
   }
   message.Finish();
   if (message.Codes().empty()) {
@@ -168,10 +194,25 @@ std::string RevealInPieces(const PieceSource& stego, std::string_view name, Enco
                                             "ordinary spaces"));
   }
   if (encoding == Encoding::Windows1252) {
-    return message.Codes();
+    print(message.Codes());
+    return;
   }
   AppendCodesAsUtf8(message.Codes(), shown);
+  print(shown);
+}
+
+std::string RevealInPieces(const PieceSource& stego, std::string_view name, Encoding encoding,
+                           bool bits) {
+  std::string shown;
+  RevealInPieces(stego, name, encoding, bits, [&shown](std::string_view bytes) { shown += bytes; });
   return shown;
+}
+
+Message WholeCharactersThatFit(const Message& message, std::uint64_t gaps) {
+  if (message.codes.size() <= gaps / 8) {
+    return message;
+  }
+  return {message.codes.substr(0, static_cast<std::size_t>(gaps / 8)), message.replaced};
 }
 
 CoverCapacity MeasureInPieces(const PieceSource& cover, std::string_view name, Encoding encoding) {
@@ -199,21 +240,31 @@ void RunHide(const HideOptions& options, const WarningSink& warn) {
   } catch (const ToolError&) {
     outputFailure = std::current_exception();
   }
+  if (!outputFailure && output->WritesInto(cover)) {
+    throw ToolError(cover.Name() + ": input file is output file");
+  }
+  Message message = options.message;
   std::optional<HideReport> checked;
-  if (outputFailure || output->WritesDirectly()) {
+  if (outputFailure || output->WritesDirectly() || options.settings.truncate) {
     // A stream cannot take back what it was given, so the whole cover is checked before the first
     // byte goes out: a regular file is read twice, anything else kept in memory. A new file is
-    // written as the cover is read, and dropped when it turns out bad.
+    // written as the cover is read, and dropped when it turns out bad. --truncate needs the gaps
+    // counted first too, to hide only the characters that fit whole.
     if (!outputFailure) {
       cover.KeepForRereading();
     }
-    checked = HideInPieces(next, cover.Name(), options.message, options.settings, {});
+    checked = HideInPieces(next, cover.Name(), message, options.settings, {});
     if (outputFailure) {
       std::rethrow_exception(outputFailure);
     }
+    // A change seen now costs the stream nothing yet; one during the second read is still told.
+    if (cover.Changed()) {
+      throw ToolError(cover.Name() + ": changed while it was read");
+    }
     cover.Rewind();
+    message = WholeCharactersThatFit(message, checked->gapsAvailable);
   }
-  const HideReport report = HideInPieces(next, cover.Name(), options.message, options.settings,
+  const HideReport report = HideInPieces(next, cover.Name(), message, options.settings,
                                          [&output, &outputFailure](std::string_view bytes) {
                                            if (outputFailure) {
                                              return;
@@ -227,34 +278,39 @@ void RunHide(const HideOptions& options, const WarningSink& warn) {
   if (outputFailure) {
     std::rethrow_exception(outputFailure);
   }
-  if (checked && (checked->coverBytes != report.coverBytes ||
-                  checked->gapsAvailable != report.gapsAvailable)) {
+  if (cover.Changed() || (checked && (checked->coverBytes != report.coverBytes ||
+                                       checked->gapsAvailable != report.gapsAvailable))) {
     throw ToolError(cover.Name() + ": changed while it was read");
   }
   cover.Close();
   output->Commit();
   if (report.replaced > 0) {
-    warn(std::to_string(report.replaced) +
-         " message character(s) have no Windows-1252 code and were hidden as \"?\"");
+    warn(report.replaced == 1
+             ? std::string("1 message character has no Windows-1252 code and was hidden as \"?\"")
+             : std::to_string(report.replaced) +
+                   " message characters have no Windows-1252 code and were hidden as \"?\"");
   }
-  if (report.gapsNeeded > report.gapsAvailable) {
-    warn("the message was cut to the cover's " + std::to_string(report.gapsAvailable) + " of " +
-         std::to_string(report.gapsNeeded) + " gaps");
+  if (message.codes.size() < options.message.codes.size()) {
+    warn("the message was cut to " + std::to_string(message.codes.size()) + " of its " +
+         Counted(options.message.codes.size(), "character", "characters") +
+         ", as many as the cover's " + Counted(report.gapsAvailable, "gap", "gaps") + " hold");
   }
 }
 
 void RunReveal(const RevealOptions& options) {
   TextReader stego(options.stegoPath);
-  Print(RevealInPieces([&stego] { return stego.Next(); }, stego.Name(), options.encoding,
-                       options.bits));
+  AtomicOutput output("-");
+  RevealInPieces([&stego] { return stego.Next(); }, stego.Name(), options.encoding, options.bits,
+                 [&output](std::string_view bytes) { output.Write(bytes); });
+  output.Commit();
 }
 
 void RunCapacity(const CapacityOptions& options) {
   TextReader cover(options.coverPath);
   const CoverCapacity capacity =
       MeasureInPieces([&cover] { return cover.Next(); }, cover.Name(), options.encoding);
-  Print(std::to_string(capacity.gaps) + " gaps, " + std::to_string(capacity.characters) +
-        " characters\n");
+  Print(Counted(capacity.gaps, "gap", "gaps") + ", " +
+        Counted(capacity.characters, "character", "characters") + "\n");
 }
 
 } // namespace quillmere::cli

@@ -59,7 +59,8 @@ struct HideReport {
 // naming the cover `coverName`, when the cover is not valid UTF-8 (with the offset of its first bad
 // byte and the hint on Windows-1252), when a Windows-1252 cover reads as UTF-8 beyond ASCII unless
 // `force` is set, and when the message needs more gaps than the cover has unless `truncate` is set
-// (then the bits beyond the last gap are dropped). Some pieces may have been written by then.
+// (then the bits beyond the last gap are dropped; RunHide first cuts the message with
+// WholeCharactersThatFit). Some pieces may have been written by then.
 HideReport HideInPieces(const PieceSource& cover, std::string_view coverName,
                         const Message& message, const HideSettings& settings,
                         const ByteSink& write);
@@ -70,13 +71,23 @@ public:
   using ToolError::ToolError;
 };
 
-// Returns what reveal prints for the text that `stego` hands out: the hidden message in `encoding`
-// up to, not including, the first group of eight 0 bits, without a line end; or with `bits` one '0'
-// or '1' per gap and a line end. Throws ToolError, naming the text `name`, when it is not valid
-// UTF-8; NoHiddenMessage when the message is empty, saying whether the text has no gaps, only
-// ordinary spaces, or no-break spaces after its first eight gaps.
+// Passes to `print` what reveal prints for the text that `stego` hands out, once the whole text is
+// checked: the hidden message in `encoding` up to, not including, the first group of eight 0 bits,
+// without a line end; or with `bits` one '0' or '1' per gap and a line end, in pieces, held until
+// then as one bit per gap. A last group of fewer than eight gaps is the top of one more code, as
+// the window reads it. Throws ToolError, naming the text `name`, when it is not valid UTF-8;
+// NoHiddenMessage when the message is empty, saying whether the text has no gaps, only ordinary
+// spaces, or no-break spaces after its first eight gaps. Nothing is printed when it throws.
+void RevealInPieces(const PieceSource& stego, std::string_view name, Encoding encoding, bool bits,
+                    const ByteSink& print);
+
+// Returns all that RevealInPieces prints, in one string.
 std::string RevealInPieces(const PieceSource& stego, std::string_view name, Encoding encoding,
                            bool bits);
+
+// Returns `message` cut to the whole characters that `gaps` gaps hold, eight gaps each; the
+// message itself when it fits.
+Message WholeCharactersThatFit(const Message& message, std::uint64_t gaps);
 
 struct CoverCapacity {
   std::uint64_t gaps = 0;       // spaces, plain or no-break
@@ -87,21 +98,22 @@ struct CoverCapacity {
 // plain, as hide does. Throws ToolError, naming it `name`, when it is not valid UTF-8.
 CoverCapacity MeasureInPieces(const PieceSource& cover, std::string_view name, Encoding encoding);
 
+// In the options, "-" names standard input or output; an empty path names no file.
 struct HideOptions {
   Message message;
-  std::string coverPath;  // empty or "-": standard input
-  std::string outputPath; // empty or "-": standard output
+  std::string coverPath = "-";
+  std::string outputPath = "-";
   HideSettings settings;
 };
 
 struct RevealOptions {
-  std::string stegoPath;
+  std::string stegoPath = "-";
   Encoding encoding = Encoding::Utf8;
   bool bits = false; // print the bit string and a line end instead of the message
 };
 
 struct CapacityOptions {
-  std::string coverPath;
+  std::string coverPath = "-";
   Encoding encoding = Encoding::Utf8;
 };
 
@@ -109,14 +121,18 @@ struct CapacityOptions {
 using WarningSink = std::function<void(std::string_view)>;
 
 // Reads the cover, hides the message and writes the result, as HideInPieces does; nothing is
-// written when it throws. Warns when message characters were replaced by "?" or cut off by
+// written when it throws. With `truncate`, hides only the message's characters that fit whole.
+// Throws ToolError when the output is written directly into the cover's own file ("input file is
+// output file") and when the cover changed while it was read (Changed, or a second read that
+// differs in size or gaps). Warns when message characters were replaced by "?" or cut off by
 // `truncate`.
 void RunHide(const HideOptions& options, const WarningSink& warn);
 
 // Writes what RevealInPieces returns for the stego text to standard output; nothing when it throws.
 void RunReveal(const RevealOptions& options);
 
-// Writes "<gaps> gaps, <characters> characters" and a line end to standard output.
+// Writes "<gaps> gaps, <characters> characters" and a line end to standard output, "1 gap" and
+// "1 character" for one.
 void RunCapacity(const CapacityOptions& options);
 
 } // namespace quillmere::cli

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "commands.hpp"
+#include "option_words.hpp"
 #include "platform.hpp"
 #include "text_files.hpp"
 
@@ -90,6 +91,28 @@ std::string DescribeMistake(const CLI::App& app, const CLI::ParseError& error) {
   return error.what();
 }
 
+// Returns the options of `command` as the walk through the words needs them. A value named FILE or
+// NAME must not be empty; any other value, such as a message, may be.
+quillmere::cli::CommandWords WordsOf(const CLI::App& command) {
+  quillmere::cli::CommandWords words{command.get_parent() != nullptr ? command.get_name() : "", {}};
+  for (const CLI::Option* option : command.get_options()) {
+    if (!option->nonpositional()) {
+      continue;
+    }
+    quillmere::cli::OptionWord word;
+    word.longNames = option->get_lnames();
+    for (const std::string& name : option->get_snames()) {
+      word.shortNames += name;
+    }
+    word.takesValue = option->get_items_expected_max() > 0;
+    const std::string type = option->get_type_name();
+    word.emptyValue = type == "FILE" ? "a file name" : type == "NAME" ? "an encoding name" : "";
+    word.endsWords = option == command.get_help_ptr() || option == command.get_version_ptr();
+    words.options.push_back(std::move(word));
+  }
+  return words;
+}
+
 void PrintWarning(std::string_view line) {
   std::fprintf(stderr, "quillmere-text: warning: %.*s\n", static_cast<int>(line.size()),
                line.data());
@@ -156,6 +179,11 @@ int main(int argc, char** argv) {
     if (messageOption->count() + messageFileOption->count() != 1) {
       throw CLI::ValidationError("hide needs one message: -m TEXT or --message-file FILE");
     }
+    if (messageFileOption->count() > 0 && cli::IsStandardStream(messageFile) &&
+        cli::IsStandardStream(hide.coverPath)) {
+      throw CLI::ValidationError(
+          "the message and the cover cannot both come from standard input");
+    }
   });
 
   cli::RevealOptions reveal;
@@ -182,14 +210,33 @@ int main(int argc, char** argv) {
       "Exit status: 0 done, 1 failed (nothing written), 2 command-line mistake,\n"
       "3 no hidden message found, 128+N ended by signal N.");
 
+  const auto mistake = [](const std::string& what) {
+    std::fprintf(stderr, "quillmere-text: %s\nTry 'quillmere-text --help' for more information.\n",
+                 what.c_str());
+    return kUsageMistake;
+  };
+  // The words are walked in order first, as getopt_long takes them, which the parser alone does
+  // not: it would fill an empty "--output=" from the next word.
+  std::vector<cli::CommandWords> commands;
+  for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+    commands.push_back(WordsOf(*command));
+  }
+  cli::WalkedWords walked = cli::WalkOptionWords(
+      std::vector<std::string>(arguments.Values() + 1, arguments.Values() + arguments.Count()),
+      WordsOf(app), commands);
+  if (!walked.mistake.empty()) {
+    return mistake(walked.mistake);
+  }
+  std::vector<char*> words{arguments.Values()[0]};
+  for (std::string& word : walked.words) {
+    words.push_back(word.data());
+  }
   try {
-    app.parse(arguments.Count(), arguments.Values());
+    app.parse(static_cast<int>(words.size()), words.data());
   } catch (const CLI::Success& done) {
     return CheckedExit(app.exit(done));
   } catch (const CLI::ParseError& error) {
-    std::fprintf(stderr, "quillmere-text: %s\nTry 'quillmere-text --help' for more information.\n",
-                 DescribeMistake(app, error).c_str());
-    return kUsageMistake;
+    return mistake(DescribeMistake(app, error));
   }
 
   try {

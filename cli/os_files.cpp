@@ -215,14 +215,46 @@ std::optional<int> DescriptorNamedBy(const fs::path& path) {
 char temporaryPath[4096];
 volatile std::sig_atomic_t temporaryExists = 0;
 
-constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+// The signals whose default action ends the process, all but SIGKILL, which cannot be caught.
+// The crash signals are among them, so that a file is removed also when one is sent from outside.
+constexpr int kEndingSignals[] = {
+    SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGTRAP,   SIGABRT, SIGBUS,  SIGFPE,  SIGUSR1,
+    SIGSEGV, SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,   SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGEMT
+    SIGEMT,
+#endif
+#ifdef SIGLOST
+    SIGLOST,
+#endif
+};
+
+// Calls `visit` with every signal whose default action ends the process, the real-time signals
+// (whose numbers are known only at run time) included.
+template <typename Visit>
+void ForEachEndingSignal(Visit visit) {
+  for (const int signal : kEndingSignals) {
+    visit(signal);
+  }
+#if defined(SIGRTMIN) && defined(SIGRTMAX)
+  for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) {
+    visit(signal);
+  }
+#endif
+}
 
 sigset_t InterruptSet() {
   sigset_t set;
   sigemptyset(&set);
-  for (const int signal : kInterrupts) {
-    sigaddset(&set, signal);
-  }
+  ForEachEndingSignal([&set](int signal) { sigaddset(&set, signal); });
   return set;
 }
 
@@ -245,24 +277,27 @@ void RemoveTemporaryAndEnd(int signal) {
   _exit(128 + signal);
 }
 
-// Installs RemoveTemporaryAndEnd for the interrupts, once. A signal the caller chose to ignore
-// (nohup, a background job) stays ignored.
+// Installs RemoveTemporaryAndEnd, once, for every signal that ends the process by default. A
+// signal the caller chose to ignore (nohup, a background job) stays ignored, and one that already
+// has a handler in this process (a sanitizer's) keeps it.
 void CatchInterrupts() {
   static bool installed = false;
   if (installed) {
     return;
   }
   installed = true;
-  for (const int signal : kInterrupts) {
+  const sigset_t all = InterruptSet();
+  ForEachEndingSignal([&all](int signal) {
     struct sigaction current = {};
-    if (sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) {
-      continue;
+    if (sigaction(signal, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) != 0 ||
+        current.sa_handler != SIG_DFL) {
+      return;
     }
     struct sigaction action = {};
     action.sa_handler = RemoveTemporaryAndEnd;
-    action.sa_mask = InterruptSet();
+    action.sa_mask = all;
     sigaction(signal, &action, nullptr);
-  }
+  });
 }
 
 // Holds back the interrupts while it lives, so that the temporary file and its record change
@@ -563,6 +598,35 @@ std::ptrdiff_t ReadSome(int descriptor, char* buffer, std::size_t size) noexcept
       return got;
     }
   }
+#endif
+}
+
+std::optional<FileIdentity> IdentityOf(int descriptor) noexcept {
+#ifdef _WIN32
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+  BY_HANDLE_FILE_INFORMATION facts = {};
+  if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK ||
+      GetFileInformationByHandle(handle, &facts) == 0 ||
+      (facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return std::nullopt;
+  }
+  const auto wide = [](DWORD high, DWORD low) {
+    return (std::uint64_t{high} << 32) | std::uint64_t{low};
+  };
+  return FileIdentity{
+      facts.dwVolumeSerialNumber, wide(facts.nFileIndexHigh, facts.nFileIndexLow),
+      wide(facts.nFileSizeHigh, facts.nFileSizeLow),
+      static_cast<std::int64_t>(
+          wide(facts.ftLastWriteTime.dwHighDateTime, facts.ftLastWriteTime.dwLowDateTime))};
+#else
+  struct stat facts = {};
+  if (fstat(descriptor, &facts) != 0 || !S_ISREG(facts.st_mode)) {
+    return std::nullopt;
+  }
+  return FileIdentity{static_cast<std::uint64_t>(facts.st_dev),
+                      static_cast<std::uint64_t>(facts.st_ino),
+                      static_cast<std::uint64_t>(facts.st_size),
+                      std::int64_t{facts.st_mtim.tv_sec} * 1'000'000'000 + facts.st_mtim.tv_nsec};
 #endif
 }
 

@@ -42,10 +42,11 @@ std::optional<int> OpenUnlessRegularFile(const std::string& path) noexcept;
 
 // Creates `path`, which must not exist yet, readable and writable by its owner only; returns the
 // descriptor or -1, with errno EEXIST where the name is taken. Until RemoveTemporary or
-// ReplaceWithTemporary, an interrupt (SIGINT, SIGTERM, SIGHUP) removes the file before the process
-// ends as that signal's default action ends it; on Windows a console event (Ctrl+C, Ctrl+Break,
-// the console closing) removes it and ends the process with status 130. One such file exists at a
-// time.
+// ReplaceWithTemporary, every signal whose default action ends the process (SIGINT, SIGTERM,
+// SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ, the user and timer signals, ...) removes the file before the
+// process ends as that default action ends it, unless the signal was ignored or handled when the
+// file was made; on Windows a console event (Ctrl+C, Ctrl+Break, the console closing) removes it
+// and ends the process with status 130. One such file exists at a time.
 int CreateTemporary(const std::string& path) noexcept;
 
 // Removes the file CreateTemporary made; an interrupt no longer touches it.
@@ -81,6 +82,25 @@ std::ptrdiff_t ReadSome(int descriptor, char* buffer, std::size_t size) noexcept
 
 // Returns true when `descriptor` is a regular file, which can be read again from a position.
 bool IsRegularFile(int descriptor) noexcept;
+
+// What tells one file and one state of its content from another: the device and inode (on
+// Windows the volume serial number and file index), the size and the time of the last write (in
+// nanoseconds on POSIX systems, in 100 ns steps on Windows).
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;
+  bool operator==(const FileIdentity&) const = default;
+  // Returns true when both name the same file, whatever its state.
+  [[nodiscard]] bool SameFileAs(const FileIdentity& other) const noexcept {
+    return device == other.device && inode == other.inode;
+  }
+};
+
+// Returns the identity of the regular file open as `descriptor`; nullopt for anything else (a
+// pipe, a terminal, a device) and on failure.
+std::optional<FileIdentity> IdentityOf(int descriptor) noexcept;
 
 // Returns the position of `descriptor` in its file, or -1.
 std::int64_t Position(int descriptor) noexcept;

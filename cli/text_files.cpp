@@ -3,6 +3,9 @@
 
 #include "os_files.hpp"
 
+#include "codec/byte_gaps.hpp"
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -54,17 +57,52 @@ std::pair<std::string, int> CreateTemporaryNextTo(const fs::path& target) {
       break;
     }
   }
-  throw ToolError(os::Utf8FromPath(target) + ": cannot create a file next to it: " + ErrnoText());
+  throw ToolError(ShownName(os::Utf8FromPath(target)) +
+                  ": cannot create a file next to it: " + ErrnoText());
 }
 
 } // namespace
 
 bool IsStandardStream(std::string_view path) noexcept {
-  return path.empty() || path == "-";
+  return path == "-";
+}
+
+std::string ShownName(std::string_view path) {
+  TextScanner utf8(TextEncoding::Utf8);
+  const bool isUtf8 = utf8.Scan(path) && utf8.Finish();
+  const bool plain =
+      !path.empty() && isUtf8 && std::none_of(path.begin(), path.end(), [](char byte) {
+        return static_cast<unsigned char>(byte) < 0x20 || byte == '\x7F';
+      });
+  if (plain) {
+    return std::string(path);
+  }
+  constexpr std::string_view kHex = "0123456789ABCDEF";
+  std::string shown = "'";
+  for (const char byte : path) {
+    const auto code = static_cast<unsigned char>(byte);
+    if (byte == '\n') {
+      shown += "\\n";
+    } else if (byte == '\t') {
+      shown += "\\t";
+    } else if (byte == '\r') {
+      shown += "\\r";
+    } else if (byte == '\'' || byte == '\\') {
+      shown += '\\';
+      shown += byte;
+    } else if (code < 0x20 || code == 0x7F || (code >= 0x80 && !isUtf8)) {
+      shown += "\\x";
+      shown += kHex[code >> 4];
+      shown += kHex[code & 0xF];
+    } else {
+      shown += byte;
+    }
+  }
+  return shown + "'";
 }
 
 std::string NameForMessages(std::string_view path) {
-  return IsStandardStream(path) ? std::string("standard input") : std::string(path);
+  return IsStandardStream(path) ? std::string("standard input") : ShownName(path);
 }
 
 TextReader::TextReader(const std::string& path) : name_(NameForMessages(path)) {
@@ -72,18 +110,25 @@ TextReader::TextReader(const std::string& path) : name_(NameForMessages(path)) {
     UseBinaryMode(stdin);
     descriptor_ = 0;
   } else {
-    descriptor_ = os::OpenForReading(path);
+    // open("") fails so on POSIX systems; Windows might take it for the current folder.
+    errno = ENOENT;
+    descriptor_ = path.empty() ? -1 : os::OpenForReading(path);
     if (descriptor_ < 0) {
-      throw ToolError(path + ": " + ErrnoText());
+      throw ToolError(name_ + ": " + ErrnoText());
     }
     ownsDescriptor_ = true;
   }
+  opened_ = os::IdentityOf(descriptor_);
   // Left uninitialised: filling it with zeros would cost a pass over memory.
   buffer_ = std::make_unique_for_overwrite<char[]>(kPieceBytes);
 }
 
 TextReader::~TextReader() {
   Close();
+}
+
+bool TextReader::Changed() const noexcept {
+  return opened_ && os::IdentityOf(descriptor_) != opened_;
 }
 
 void TextReader::Close() noexcept {
@@ -152,16 +197,19 @@ std::string ReadWhole(const std::string& path) {
   return bytes;
 }
 
-AtomicOutput::AtomicOutput(const std::string& path) : name_(path) {
+AtomicOutput::AtomicOutput(const std::string& path) : name_(ShownName(path)) {
   if (IsStandardStream(path)) {
     UseBinaryMode(stdout);
     name_ = "standard output";
     descriptor_ = 1;
     return;
   }
+  if (path.empty()) {
+    throw ToolError(name_ + ": " + std::strerror(ENOENT));
+  }
   if (const auto own = os::OwnDescriptorName(path)) {
     if (!os::IsOpen(*own)) {
-      throw ToolError(path + ": " + std::strerror(EBADF));
+      throw ToolError(name_ + ": " + std::strerror(EBADF));
     }
     descriptor_ = *own;
     return;
@@ -169,7 +217,7 @@ AtomicOutput::AtomicOutput(const std::string& path) : name_(path) {
   if (const auto stream = os::OpenUnlessRegularFile(path)) {
     descriptor_ = *stream;
     if (descriptor_ < 0) {
-      throw ToolError(path + ": " + ErrnoText());
+      throw ToolError(name_ + ": " + ErrnoText());
     }
     ownsDescriptor_ = true;
     return;
@@ -179,7 +227,7 @@ AtomicOutput::AtomicOutput(const std::string& path) : name_(path) {
   if (fs::is_symlink(target, error)) {
     target = fs::canonical(target, error);
     if (error) {
-      throw ToolError(path + ": " + error.message());
+      throw ToolError(name_ + ": " + error.message());
     }
   }
   target_ = os::Utf8FromPath(target);
@@ -194,6 +242,14 @@ AtomicOutput::~AtomicOutput() {
   if (!temporary_.empty()) {
     os::RemoveTemporary(temporary_);
   }
+}
+
+bool AtomicOutput::WritesInto(const TextReader& input) const noexcept {
+  if (!WritesDirectly() || !input.opened_) {
+    return false;
+  }
+  const std::optional<os::FileIdentity> output = os::IdentityOf(descriptor_);
+  return output && output->SameFileAs(*input.opened_);
 }
 
 void AtomicOutput::Fail(std::string_view what) const {

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "os_files.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -20,10 +23,16 @@ public:
   using std::runtime_error::runtime_error;
 };
 
-// Returns true when `path` names standard input or output: empty or "-".
+// Returns true when `path` names standard input or output: "-". An empty path names no file.
 bool IsStandardStream(std::string_view path) noexcept;
 
-// Returns the name of the input file `path` in messages: the path, or "standard input".
+// Returns the file name `path` as messages show it: as it is, or in single quotes when it is
+// empty, holds a control character such as a line end, or is not UTF-8; inside the quotes a
+// control character is written as \n, \t, \r or \xHH, a byte of a name that is not UTF-8 as
+// \xHH, and a quote or backslash gets a backslash before it.
+std::string ShownName(std::string_view path);
+
+// Returns the name of the input file `path` in messages: ShownName of it, or "standard input".
 std::string NameForMessages(std::string_view path);
 
 // The most bytes TextReader hands out at once: enough that a read costs little next to what it
@@ -32,7 +41,8 @@ inline constexpr std::size_t kPieceBytes = std::size_t{1} << 18;
 
 // The bytes of the file `path`, or of standard input for IsStandardStream paths, in consecutive
 // pieces, read with ordinary reads into memory of its own: a file that another program shortens
-// meanwhile just ends sooner. Throws ToolError naming the file when it cannot be opened or read.
+// meanwhile just ends sooner, which Changed tells. Throws ToolError naming the file when it cannot
+// be opened (an empty path as a file that does not exist) or read.
 class TextReader {
 public:
   explicit TextReader(const std::string& path);
@@ -58,7 +68,15 @@ public:
   // Returns the name of the file for messages: its path, or "standard input".
   [[nodiscard]] const std::string& Name() const noexcept { return name_; }
 
+  // Returns true when the regular file being read is no longer the one opened as it was then: its
+  // device, inode, size or time of last write differ (on Windows its volume, file index, size or
+  // last write time), or cannot be learnt any more. Always false for a pipe or a terminal. Call it
+  // after the last read and before Close.
+  [[nodiscard]] bool Changed() const noexcept;
+
 private:
+  friend class AtomicOutput;
+
   std::span<char> Fill(char* buffer);
 
   std::string name_;
@@ -71,6 +89,7 @@ private:
   std::vector<std::span<char>> kept_;
   std::vector<std::unique_ptr<char[]>> keptMemory_;
   std::size_t nextKept_ = 0;
+  std::optional<os::FileIdentity> opened_; // a regular file's identity when it was opened
 };
 
 // Returns the whole content of the file `path`, or of standard input, as TextReader reads it.
@@ -95,6 +114,11 @@ public:
   // Returns true when the output goes directly to its target, which cannot take back what it was
   // given; false when it goes to a new file that only Commit puts in place.
   [[nodiscard]] bool WritesDirectly() const noexcept { return temporary_.empty(); }
+
+  // Returns true when the output goes directly into the very file that `input` reads (the same
+  // device and inode; on Windows the same volume and file index), as with ">> cover.txt": what it
+  // wrote would be read back without end.
+  [[nodiscard]] bool WritesInto(const TextReader& input) const noexcept;
 
   void Write(std::string_view bytes);
   void Commit();

@@ -5,7 +5,11 @@
 // --truncate (bit 1), --force (bit 2), whether the text is taken as raw bytes or built from
 // snippets rich in gaps (bit 3), and the message's length (the top four bits, times three); the
 // second starts the generator of the pieces' lengths; the message's codes follow, then the text.
+// The same bytes also make a command line of quillmere-text's options, with empty values ("--name="),
+// values that look like options, repeated options and flags given values, whose walk must give back
+// exactly the options and values it was made of, or name its first mistake.
 #include "cli/commands.hpp"
+#include "cli/option_words.hpp"
 
 #include "codec/bit_string.hpp"
 #include "codec/gap_carriers.hpp"
@@ -216,9 +220,118 @@ std::string InvalidError(std::size_t offset) {
          " (use --encoding windows-1252 for files in that code page)";
 }
 
+// The options of quillmere-text, as its parser describes them to the walk.
+OptionWord Flag(std::vector<std::string> names, std::string letters = "", bool ends = false) {
+  return {std::move(names), std::move(letters), false, "", ends};
+}
+OptionWord Value(std::vector<std::string> names, std::string letters, std::string emptyValue) {
+  return {std::move(names), std::move(letters), true, std::move(emptyValue), false};
+}
+
+const CommandWords kProgram{"", {Flag({"help"}, "h", true), Flag({"version"}, "", true)}};
+const std::vector<CommandWords> kCommands = {
+    {"hide",
+     {Flag({"help"}, "h", true), Value({"message"}, "m", ""),
+      Value({"message-file"}, "", "a file name"), Value({"output"}, "o", "a file name"),
+      Flag({"truncate"}), Flag({"force"}), Value({"encoding"}, "", "an encoding name")}},
+    {"reveal",
+     {Flag({"help"}, "h", true), Flag({"bits"}), Value({"encoding"}, "", "an encoding name")}},
+    {"capacity", {Flag({"help"}, "h", true), Value({"encoding"}, "", "an encoding name")}},
+};
+
+// Makes a command line from `bytes`, one option or argument per byte, the value an option or
+// flag is given chosen by the byte after it, and checks that the
+// walk gives back what it was made of: every value whole in the form "--name=value", however it
+// was written, and the first mistake, or the command and its --help alone, as soon as one comes.
+void CheckOptionWords(std::string_view bytes) {
+  static const char* const kValues[] = {"", "-", "x", "--output", "-m", "a=b", "--", "hide", "-o",
+                                        "=", "--help"};
+  std::vector<std::string> words;
+  std::vector<std::string> expected;
+  std::string mistake;
+  bool done = false; // the expected words are complete: a mistake or --help came
+  const CommandWords* scope = &kProgram;
+  std::vector<int> given(kProgram.options.size(), 0);
+  for (std::size_t at = 0; at < bytes.size(); ++at) {
+    const auto code = static_cast<unsigned char>(bytes[at]);
+    if (code % 5 == 0) {
+      // A word that is not an option: at first the command, then an argument.
+      if (scope == &kProgram) {
+        scope = &kCommands[(code / 5) % kCommands.size()];
+        given.assign(scope->options.size(), 0);
+        words.push_back(scope->name);
+      } else {
+        static const char* const kArguments[] = {"", "-", "cover.txt", "hide", "x=y"};
+        words.emplace_back(kArguments[(code / 5) % std::size(kArguments)]);
+      }
+      if (!done) {
+        expected.push_back(words.back());
+      }
+      continue;
+    }
+    const std::size_t index = (code / 5) % scope->options.size();
+    const OptionWord& option = scope->options[index];
+    const std::string longName = "--" + option.longNames.front();
+    const bool useLetter = !option.shortNames.empty() && code % 5 >= 3;
+    const std::string name = useLetter ? std::string("-") + option.shortNames.front() : longName;
+    const bool attachedForm = code % 5 == 2 || code % 5 == 4;
+    const std::string value =
+        option.takesValue || (attachedForm && !useLetter)
+            ? kValues[(at + 1 < bytes.size() ? static_cast<unsigned char>(bytes[++at]) : 0U) %
+                      std::size(kValues)]
+            : "";
+    if (!option.takesValue) {
+      const bool withValue = attachedForm && !useLetter;
+      words.push_back(withValue ? name + "=" + value : name);
+      if (done) {
+        continue;
+      }
+      done = withValue || option.endsWords;
+      if (withValue) {
+        mistake = longName + " takes no value";
+      } else if (option.endsWords) {
+        expected.resize(scope == &kProgram ? 0 : 1);
+        expected.push_back(name);
+      } else {
+        expected.push_back(name);
+      }
+      continue;
+    }
+    // A value: "--name=value", "--name value", "-l value" or "-lvalue".
+    const bool attached = attachedForm && (!useLetter || !value.empty());
+    if (!attached) {
+      words.push_back(name);
+      words.push_back(value);
+    } else {
+      words.push_back(name + (useLetter ? "" : "=") + value);
+    }
+    if (done) {
+      continue;
+    }
+    if (attached && !useLetter && value.empty() && !option.emptyValue.empty()) {
+      mistake = longName + " needs " + option.emptyValue;
+      done = true;
+    } else if (given[index]++ > 0) {
+      mistake = longName + " was given twice";
+      done = true;
+    } else if (value.empty()) {
+      expected.push_back(longName);
+      expected.emplace_back();
+    } else {
+      expected.push_back(longName + "=" + value);
+    }
+  }
+  const WalkedWords walked = WalkOptionWords(words, kProgram, kCommands);
+  Check(walked.mistake == mistake);
+  if (mistake.empty()) {
+    Check(walked.words == expected);
+  }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  CheckOptionWords({reinterpret_cast<const char*>(data), std::min<std::size_t>(size, 64)});
   if (size < 2) {
     return 0;
   }
@@ -261,6 +374,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::u16string hidden =
         quillmere::EmbedBits(plain, quillmere::MessageToBits(CharactersOf(message.codes)));
     Check(whole.bytes == Encode(hidden, settings.encoding));
+    if (needed > gaps) {
+      // What RunHide hides with --truncate: the whole characters that fit, the gaps after them
+      // plain, so that reveal reads no made-up character from a cut one.
+      const Message cut = WholeCharactersThatFit(message, gaps);
+      Check(cut.codes == message.codes.substr(0, gaps / 8));
+      const Outcome hiddenCut = Hide(text, lengths, cut, settings);
+      Check(hiddenCut.error.empty());
+      Check(hiddenCut.bytes ==
+            Encode(quillmere::EmbedBits(plain, quillmere::MessageToBits(CharactersOf(cut.codes))),
+                   settings.encoding));
+      const Outcome back = Reveal(hiddenCut.bytes, lengths, settings.encoding, false);
+      Check(back.noMessage ? cut.codes.empty()
+                           : back.bytes == Encode(CharactersOf(cut.codes), settings.encoding));
+    }
   }
 
   // capacity and reveal, of the cover and of what hide made of it.

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -160,7 +161,7 @@ class Interrupts : public QuillmereText {
 protected:
   struct Conditions {
     int ignored = 0;      // a signal the tool starts with ignored, as under nohup
-    rlim_t sizeLimit = 0; // a limit on the size of files it writes, 0 for none
+    rlim_t sizeLimit = 0; // a limit on the size of files it writes (SIGXFSZ beyond), 0 for none
   };
 
   // Starts the tool hiding a message in cover.txt with target.txt as its output; its standard
@@ -190,8 +191,9 @@ protected:
       if (run.sizeLimit != 0) {
         const rlimit limit = {run.sizeLimit, run.sizeLimit};
         setrlimit(RLIMIT_FSIZE, &limit);
-        signal(SIGXFSZ, SIG_IGN); // a write beyond the limit then fails with EFBIG
       }
+      const rlimit noCore = {0, 0}; // signals such as SIGQUIT would leave a core file here
+      setrlimit(RLIMIT_CORE, &noCore);
       execv(tool.c_str(), argv.data());
       _exit(127);
     }
@@ -229,8 +231,9 @@ protected:
   }
 
   // Starts the tool on ever larger covers until it is caught, stopped, with its temporary file
-  // in place; checks that file's mode, sends `signal` and returns the tool's wait status.
-  int InterruptWhileWriting(const Conditions& run, int signal) {
+  // in place; checks that file's mode, calls `whileStopped` with its process id, lets it go on and
+  // returns its wait status.
+  int StopWhileWriting(const Conditions& run, const std::function<void(pid_t)>& whileStopped) {
     for (std::size_t size = std::size_t{8} << 20; size <= std::size_t{128} << 20; size *= 2) {
       Store(In("cover.txt"), LargeCover(prose_, size));
       const pid_t pid = Start(run);
@@ -244,7 +247,7 @@ protected:
       const bool caught = stat(temporary->c_str(), &facts) == 0;
       if (caught) {
         EXPECT_EQ(facts.st_mode & 077U, 0U) << "others may read the text while it is written";
-        kill(pid, signal);
+        whileStopped(pid);
       }
       kill(pid, SIGCONT);
       waitpid(pid, &status, 0);
@@ -254,6 +257,11 @@ protected:
     }
     ADD_FAILURE() << "the tool was never caught while writing";
     return -1;
+  }
+
+  // Sends `signal` to the tool while it writes; returns its wait status.
+  int InterruptWhileWriting(const Conditions& run, int signal) {
+    return StopWhileWriting(run, [signal](pid_t pid) { kill(pid, signal); });
   }
 
   void SetUp() override {
@@ -296,13 +304,111 @@ TEST_F(Interrupts, AnIgnoredHangupStaysIgnored) {
 
 TEST_F(Interrupts, AFailedWriteRemovesTheTemporaryFileToo) {
   Store(In("cover.txt"), LargeCover(prose_, std::size_t{4} << 20));
-  const pid_t pid = Start({.sizeLimit = std::size_t{1} << 20});
+  // With SIGXFSZ ignored, a write beyond the limit fails with EFBIG.
+  const pid_t pid = Start({.ignored = SIGXFSZ, .sizeLimit = std::size_t{1} << 20});
   int status = 0;
   waitpid(pid, &status, 0);
   EXPECT_EQ(ShellStatus(status), 1);
   EXPECT_NE(Slurp(In(".stderr")).find("write error: File too large"), std::string::npos)
       << Slurp(In(".stderr"));
   ExpectTargetAsItWasAndNothingLeft();
+}
+
+// Not only the three interrupts: Ctrl+\ (SIGQUIT), the user signals, the timers and a closed pipe
+// ended the tool by their default action and left the private text on disk.
+TEST_F(Interrupts, EverySignalThatEndsTheToolRemovesTheTemporaryFileFirst) {
+  for (const int signal : {SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE, SIGVTALRM, SIGXCPU}) {
+    const int status = InterruptWhileWriting({}, signal);
+    EXPECT_EQ(ShellStatus(status), 128 + signal) << strsignal(signal);
+    ExpectTargetAsItWasAndNothingLeft();
+  }
+}
+
+TEST_F(Interrupts, AFileSizeLimitReachedRemovesTheTemporaryFile) {
+  Store(In("cover.txt"), LargeCover(prose_, std::size_t{4} << 20));
+  const pid_t pid = Start({.sizeLimit = std::size_t{1} << 20});
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_EQ(ShellStatus(status), 128 + SIGXFSZ);
+  ExpectTargetAsItWasAndNothingLeft();
+}
+
+// A cover shortened while it was read into a new file ended early, and the short text replaced
+// the target with status 0.
+TEST_F(Interrupts, ACoverThatShrinksWhileItIsReadLeavesTheTargetAsItWas) {
+  const int status =
+      StopWhileWriting({}, [this](pid_t) { fs::resize_file(In("cover.txt"), 1000); });
+  EXPECT_EQ(ShellStatus(status), 1);
+  EXPECT_NE(Slurp(In(".stderr")).find("cover.txt: changed while it was read"), std::string::npos)
+      << Slurp(In(".stderr"));
+  ExpectTargetAsItWasAndNothingLeft();
+}
+
+// Output appended to its own cover read itself back for ever and filled the disk. The file-size
+// limit ends a run that would not stop.
+TEST_F(OutputTargets, ADirectOutputThatIsTheCoverItselfIsRefusedBeforeWriting) {
+  const char* const commands[] = {
+      "$Q hide -m hi app >> app",
+      "$Q hide -m hi app -o /dev/stdout >> app",
+      "$Q hide -m hi app 1<>app",
+      "$Q hide -m hi -o /dev/fd/3 < app 3>>app",
+  };
+  for (const char* command : commands) {
+    Store(In("app"), prose_);
+    const ProgramResult r = RunShell(std::string("ulimit -f 4096; ") + command);
+    EXPECT_EQ(r.status, 1) << command << ": " << r.err;
+    EXPECT_NE(r.err.find(": input file is output file\n"), std::string::npos)
+        << command << ": " << r.err;
+    EXPECT_TRUE(SameBytes(Slurp(In("app")), prose_)) << command;
+  }
+}
+
+// For a stream the cover is read twice, first to check it; a change that kept its size and gaps
+// ("A" to "Q" at offset 0) went out unnoticed. The tool waits for the named pipe's reader with
+// the cover open while the cover is changed.
+TEST_F(OutputTargets, ACoverChangedWhileItIsReadIsAnErrorBeforeAStreamGetsAByte) {
+  if (!fs::exists("/proc/self/fd")) {
+    GTEST_SKIP() << "needs /proc to see the tool waiting";
+  }
+  const ProgramResult r = RunShell(
+      "touch -d 2020-01-01 cover.txt && mkfifo fifo && { $Q hide -m hi cover.txt -o fifo 2>err &"
+      " pid=$!; until ls -l /proc/$pid/fd 2>/dev/null | grep -q cover.txt &&"
+      " grep -q '^State:.*S' /proc/$pid/status; do sleep 0.01; done;"
+      " printf Q | dd of=cover.txt conv=notrunc status=none; cat fifo > out.txt;"
+      " wait $pid; echo $? > status; }");
+  EXPECT_EQ(Slurp(In("status")), "1\n") << Slurp(In("err"));
+  EXPECT_NE(Slurp(In("err")).find("cover.txt: changed while it was read"), std::string::npos)
+      << Slurp(In("err"));
+  EXPECT_EQ(Slurp(In("out.txt")), "");
+}
+
+// Returns the peak resident memory in KiB of `tool` run with `arguments`, its output discarded.
+long PeakKibibytes(const std::vector<std::string>& arguments) {
+  std::vector<char*> argv;
+  for (const std::string& argument : arguments) {
+    argv.push_back(const_cast<char*>(argument.c_str()));
+  }
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(open("/dev/null", O_WRONLY), 1);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage = {};
+  wait4(pid, &status, 0, &usage);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  return usage.ru_maxrss;
+}
+
+// reveal --bits held one byte per gap and the line once more: 200 MB of spaces took 248 MB.
+TEST_F(QuillmereText, RevealBitsHoldsOneBitPerGap) {
+  constexpr std::size_t kSize = std::size_t{48} << 20;
+  Store(In("spaces.txt"), std::string(kSize, ' '));
+  const long peak = PeakKibibytes({QUILLMERE_TEXT_EXECUTABLE, "reveal", "--bits",
+                                   In("spaces.txt").string()});
+  EXPECT_LT(peak, 20 << 10) << "KiB for " << kSize / 8 / 1024 << " KiB of bits";
 }
 
 } // namespace

@@ -30,6 +30,16 @@ bool RunningUnderWine() {
 }
 #endif
 
+// Returns a cover of `gaps` gaps between words, every `noBreakEvery`th of them a no-break space.
+std::string CoverWithGaps(std::size_t gaps, std::size_t noBreakEvery = 0) {
+  std::string cover = "Wort";
+  for (std::size_t gap = 1; gap <= gaps; ++gap) {
+    cover += noBreakEvery != 0 && gap % noBreakEvery == 0 ? "\xC2\xA0" : " ";
+    cover += "Wort";
+  }
+  return cover;
+}
+
 TEST_F(QuillmereText, RoundTripThroughFilesKeepsEveryOtherByte) {
   const std::string cover = ProseCover("cover.txt", "\r\n");
   ASSERT_GT(cover.size(), 1000U);
@@ -276,7 +286,7 @@ TEST_F(QuillmereText, CharactersOutsideWindows1252AreReplacedWithAWarning) {
   const ProgramResult r = Run({"reveal"}, hidden.out);
   EXPECT_EQ(hidden.status, 0);
   EXPECT_EQ(r.out, "Gruß ?");
-  EXPECT_NE(hidden.err.find("warning: 1 message character(s) have no Windows-1252 code"),
+  EXPECT_NE(hidden.err.find("warning: 1 message character has no Windows-1252 code and was hidden"),
             std::string::npos)
       << hidden.err;
 }
@@ -336,12 +346,177 @@ TEST_F(QuillmereText, CommandLineMistakesExitWithTwoAndNameTheMistake) {
   }
 }
 
+// "--name=" gives the empty value, as with getopt_long: it never takes the next word as its value,
+// which made "--output= brief.txt" write an empty brief.txt and "--message= --truncate" hide the
+// flag as the message.
+TEST_F(QuillmereText, AnEmptyOptionValueNeverTakesTheNextWord) {
+  const std::string cover = CoverWithGaps(40);
+  Store(In("cover.txt"), cover);
+  struct Case {
+    Arguments arguments;
+    const char* mistake;
+  };
+  const Case cases[] = {
+      {{"hide", "--truncate", "-m", "hi", "--output=", "cover.txt"},
+       "--output needs a file name"},
+      {{"hide", "--message-file=", "cover.txt", "-o", "out.txt"},
+       "--message-file needs a file name"},
+      {{"reveal", "--encoding=", "cover.txt"}, "--encoding needs an encoding name"},
+      {{"hide", "-m", "hi", "--encoding=", "utf-8", "cover.txt", "-o", "out.txt"},
+       "--encoding needs an encoding name"},
+  };
+  for (const Case& c : cases) {
+    const ProgramResult r = Run(c.arguments);
+    EXPECT_EQ(r.status, 2) << c.mistake << ": " << r.err;
+    EXPECT_EQ(r.err.rfind(std::string("quillmere-text: ") + c.mistake + "\n", 0), 0U) << r.err;
+    EXPECT_EQ(r.out, "") << c.mistake;
+    EXPECT_EQ(Names(), std::vector<std::string>{"cover.txt"}) << c.mistake;
+    EXPECT_EQ(Slurp(In("cover.txt")), cover) << c.mistake;
+  }
+  // An empty message is a message of no characters; the flag after it stays a flag.
+  const ProgramResult empty =
+      Run({"hide", "--message=", "--truncate", "cover.txt", "-o", "out.txt"});
+  EXPECT_EQ(empty.status, 0) << empty.err;
+  EXPECT_EQ(empty.err, "");
+  EXPECT_EQ(Run({"reveal", "out.txt"}).status, 3);
+  EXPECT_EQ(Slurp(In("out.txt")), cover);
+}
+
+// An empty file name is a file that does not exist, as for cat, never a standard stream.
+TEST_F(QuillmereText, AnEmptyFileNameIsNoSuchFileNotAStandardStream) {
+  const std::string cover = CoverWithGaps(40);
+  Store(In("cover.txt"), cover);
+  const Arguments cases[] = {
+      {"reveal", ""},
+      {"capacity", ""},
+      {"hide", "-m", "hi", ""},
+      {"hide", "-m", "hi", "cover.txt", "-o", ""},
+      {"hide", "-m", "hi", "cover.txt", "--output", ""},
+      {"hide", "--message-file", "", "cover.txt"},
+  };
+  for (const Arguments& arguments : cases) {
+    const std::string shown = arguments[0] + " " + arguments[arguments.size() - 2];
+    const ProgramResult r = Run(arguments, cover);
+    EXPECT_EQ(r.status, 1) << shown << ": " << r.err;
+    EXPECT_EQ(r.err, "quillmere-text: '': No such file or directory\n") << shown;
+    EXPECT_EQ(r.out, "") << shown;
+    EXPECT_EQ(Names(), std::vector<std::string>{"cover.txt"}) << shown;
+  }
+}
+
+TEST_F(QuillmereText, RepeatedOptionsAndFlagsWithValuesAreNamedMistakes) {
+  Store(In("cover.txt"), CoverWithGaps(40));
+  struct Case {
+    Arguments arguments;
+    const char* mistake;
+  };
+  const Case cases[] = {
+      {{"hide", "-m", "a", "-m", "b", "cover.txt", "-o", "out.txt"},
+       "--message was given twice"},
+      {{"hide", "-m", "a", "--message=b", "cover.txt", "-o", "out.txt"},
+       "--message was given twice"},
+      {{"hide", "-m", "a", "cover.txt", "-o", "out.txt", "--output", "other.txt"},
+       "--output was given twice"},
+      {{"reveal", "--encoding", "utf-8", "--encoding", "cp1252", "cover.txt"},
+       "--encoding was given twice"},
+      {{"reveal", "--bits=x", "cover.txt"}, "--bits takes no value"},
+      {{"reveal", "--bits=false", "cover.txt"}, "--bits takes no value"},
+      {{"hide", "--truncate=1", "-m", "a", "cover.txt", "-o", "out.txt"},
+       "--truncate takes no value"},
+  };
+  for (const Case& c : cases) {
+    const ProgramResult r = Run(c.arguments);
+    EXPECT_EQ(r.status, 2) << c.mistake << ": " << r.err;
+    EXPECT_EQ(r.err.rfind(std::string("quillmere-text: ") + c.mistake + "\n", 0), 0U) << r.err;
+    EXPECT_EQ(r.out, "") << c.mistake;
+    EXPECT_FALSE(fs::exists(In("out.txt"))) << c.mistake;
+  }
+}
+
+// As with getopt_long, the words are taken in order: --help before a mistake prints the help, and
+// a value is taken whole, even when it starts with a dash.
+TEST_F(QuillmereText, WordsAreTakenInOrderHelpFirstValuesWhole) {
+  Store(In("cover.txt"), CoverWithGaps(80));
+  for (const Arguments& arguments :
+       {Arguments{"hide", "--help", "-m"}, Arguments{"hide", "-h", "--output="},
+        Arguments{"reveal", "--help", "--bits=x"}}) {
+    const ProgramResult r = Run(arguments);
+    EXPECT_EQ(r.status, 0) << arguments[1] << " " << arguments[2] << ": " << r.err;
+    EXPECT_EQ(r.out.rfind("Usage: quillmere-text " + arguments[0] + " [OPTIONS] ", 0), 0U)
+        << r.out;
+  }
+  const ProgramResult dash = Run({"hide", "-m", "--help", "cover.txt", "-o", "out.txt"});
+  EXPECT_EQ(dash.status, 0) << dash.err;
+  EXPECT_EQ(Run({"reveal", "out.txt"}).out, "--help");
+  const ProgramResult joined = Run({"hide", "--message=-x=y", "cover.txt", "-o", "out.txt"});
+  EXPECT_EQ(joined.status, 0) << joined.err;
+  EXPECT_EQ(Run({"reveal", "out.txt"}).out, "-x=y");
+}
+
+TEST_F(QuillmereText, MessageAndCoverBothFromStandardInputIsAMistake) {
+  for (const Arguments& arguments :
+       {Arguments{"hide", "--message-file", "-", "-"}, Arguments{"hide", "--message-file", "-"},
+        Arguments{"hide", "--message-file=-", "-o", "out.txt"}}) {
+    const ProgramResult r = Run(arguments, "hi");
+    EXPECT_EQ(r.status, 2) << arguments.size() << ": " << r.err;
+    EXPECT_EQ(r.err.rfind("quillmere-text: the message and the cover cannot both come from "
+                          "standard input\n",
+                          0),
+              0U)
+        << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+// A name that holds a line end would otherwise split the message in two.
+TEST_F(QuillmereText, FileNamesWithLineEndsAreQuotedInMessages) {
+  const ProgramResult r = Run({"capacity", "zwei\nZeilen.txt"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "quillmere-text: 'zwei\\nZeilen.txt': No such file or directory\n");
+#ifndef _WIN32
+  const ProgramResult bytes = Run({"reveal", "kaputt\xFF.txt"});
+  EXPECT_EQ(bytes.status, 1);
+  EXPECT_EQ(bytes.err, "quillmere-text: 'kaputt\\xFF.txt': No such file or directory\n");
+#endif
+}
+
+TEST_F(QuillmereText, OneCharacterAndOneGapAreSingular) {
+  struct Case {
+    std::size_t gaps;
+    const char* shown;
+  };
+  for (const Case& c : {Case{0, "0 gaps, 0 characters\n"}, Case{1, "1 gap, 0 characters\n"},
+                        Case{8, "8 gaps, 1 character\n"}, Case{16, "16 gaps, 2 characters\n"}}) {
+    Store(In("cover.txt"), CoverWithGaps(c.gaps));
+    EXPECT_EQ(Run({"capacity", "cover.txt"}).out, c.shown);
+  }
+}
+
+// --truncate hides whole characters: 11 gaps hold "A" and three bits of "B", which read back as a
+// made-up "@".
+TEST_F(QuillmereText, TruncateHidesWholeCharactersOnlyAndSaysHowMany) {
+  Store(In("c12"), "x x x x x x x x x x x x\n");
+  for (const Arguments& output : {Arguments{"-o", "out.txt"}, Arguments{}}) {
+    Arguments hide{"hide", "-m", "AB", "--truncate", "c12"};
+    hide.insert(hide.end(), output.begin(), output.end());
+    const ProgramResult hidden = Run(hide);
+    ASSERT_EQ(hidden.status, 0) << hidden.err;
+    EXPECT_EQ(hidden.err, "quillmere-text: warning: the message was cut to 1 of its 2 characters, "
+                          "as many as the cover's 11 gaps hold\n");
+    if (output.empty()) {
+      Store(In("out.txt"), hidden.out);
+    }
+    EXPECT_EQ(Run({"reveal", "out.txt"}).out, "A");
+    EXPECT_EQ(Run({"reveal", "--bits", "out.txt"}).out, "01000001000\n");
+  }
+}
+
 TEST_F(QuillmereText, EncodingNamesIgnoreCaseAndCp1252IsWindows1252) {
   Store(In("cover.txt"), "ein Text mit genug Lücken für ein x und noch mehr");
   for (const char* name : {"UTF-8", "utf-8", "Windows-1252", "cp1252", "CP1252"}) {
     const ProgramResult r = Run({"capacity", "--encoding", name, "cover.txt"});
     EXPECT_EQ(r.status, 0) << name << ": " << r.err;
-    EXPECT_EQ(r.out, "10 gaps, 1 characters\n") << name;
+    EXPECT_EQ(r.out, "10 gaps, 1 character\n") << name;
   }
 }
 
@@ -399,20 +574,12 @@ TEST_F(QuillmereText, EveryLineEndWrittenIsLf) {
   }
 }
 
-std::string CoverWithGaps(std::size_t gaps, std::size_t noBreakEvery = 0) {
-  std::string cover = "Wort";
-  for (std::size_t gap = 1; gap <= gaps; ++gap) {
-    cover += noBreakEvery != 0 && gap % noBreakEvery == 0 ? "\xC2\xA0" : " ";
-    cover += "Wort";
-  }
-  return cover;
-}
-
 // The exit status says what happened: 0 done, 1 failed and nothing written, 3 nothing found.
 class ExitStatus : public QuillmereText {};
 
 TEST_F(ExitStatus, AMessageThatFillsEveryGapIsHiddenWholeOneGapMoreFails) {
-  // "AC" needs 16 gaps. Cut to 15, the last bit of "C" (0x43) is dropped, which reads as "B".
+  // "AC" needs 16 gaps. In 15, --truncate hides "A" only: a "C" without its last bit would read
+  // back as "B".
   struct Case {
     std::size_t gaps;
     std::size_t noBreakEvery;
@@ -425,8 +592,8 @@ TEST_F(ExitStatus, AMessageThatFillsEveryGapIsHiddenWholeOneGapMoreFails) {
       {16, 3, {}, 0, "AC"},
       {15, 0, {}, 1, nullptr},
       {15, 3, {}, 1, nullptr},
-      {15, 0, {"--truncate"}, 0, "AB"},
-      {15, 3, {"--truncate"}, 0, "AB"},
+      {15, 0, {"--truncate"}, 0, "A"},
+      {15, 3, {"--truncate"}, 0, "A"},
   };
   for (const Case& c : cases) {
     const std::string name = std::to_string(c.gaps) + " gaps, no-break every " +
