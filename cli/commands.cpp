@@ -3,6 +3,7 @@
 
 #include "codec/utf8_bytes.hpp"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -43,6 +44,47 @@ void CheckFits(const HideReport& report, bool truncate) {
 // Returns "1 <one>" or "<count> <many>".
 std::string Counted(std::uint64_t count, std::string_view one, std::string_view many) {
   return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
+// Appends the bits of `bits`, its characters '0' and '1', to `packed` from bit `count` on, one bit
+// each, the first in the lowest bit of a word; advances `count`.
+void PackBits(std::string_view bits, std::vector<std::uint64_t>& packed, std::uint64_t& count) {
+  while (!bits.empty()) {
+    const auto offset = static_cast<unsigned>(count % 64);
+    if (offset == 0) {
+      packed.push_back(0);
+    }
+    const std::size_t take = std::min<std::size_t>(64 - offset, bits.size());
+    std::uint64_t word = 0;
+    for (std::size_t i = 0; i < take; ++i) {
+      word |= std::uint64_t{static_cast<unsigned char>(bits[i]) & 1U} << (offset + i); // '1' is 0x31
+    }
+    packed.back() |= word;
+    count += take;
+    bits.remove_prefix(take);
+  }
+}
+
+// Passes the `count` bits of `packed` to `print` as '0' and '1', in pieces of kPieceBytes, and a
+// line end after them.
+void PrintBits(const std::vector<std::uint64_t>& packed, std::uint64_t count,
+               const ByteSink& print) {
+  std::string piece(kPieceBytes, '\0');
+  std::size_t filled = 0;
+  for (std::uint64_t at = 0; at < count; at += 64) {
+    const std::uint64_t word = packed[static_cast<std::size_t>(at / 64)];
+    const auto bits = static_cast<unsigned>(std::min<std::uint64_t>(64, count - at));
+    for (unsigned i = 0; i < bits; ++i) {
+      piece[filled + i] = static_cast<char>('0' + ((word >> i) & 1U));
+    }
+    filled += bits;
+    if (filled + 64 > piece.size()) {
+      print({piece.data(), filled});
+      filled = 0;
+    }
+  }
+  piece[filled++] = '\n';
+  print({piece.data(), filled});
 }
 
 // Calls `visit` with each piece of `source` until the empty piece that ends it.
@@ -157,28 +199,13 @@ void RevealInPieces(const PieceSource& stego, std::string_view name, Encoding en
     }
     shown.clear();
     bitReader.Read(bytes, shown);
-    for (const char bit : shown) {
-      if (bitCount % 64 == 0) {
-        packed.push_back(0);
-      }
-      packed.back() |= std::uint64_t{bit == '1'} << (bitCount % 64);
-      ++bitCount;
-    }
+    PackBits(shown, packed, bitCount);
   });
   if (!scanner.Finish()) {
     ThrowInvalidUtf8(name, scanner.InvalidOffset());
   }
   if (bits) {
-    shown.clear();
-    for (std::uint64_t at = 0; at < bitCount; ++at) {
-      shown.push_back(((packed[at / 64] >> (at % 64)) & 1U) != 0 ? '1' : '0');
-      if (shown.size() == kPieceBytes) {
-        print(shown);
-        shown.clear();
-      }
-    }
-    shown.push_back('\n');
-    print(shown);
+    PrintBits(packed, bitCount, print);
     return;
   }
   message.Finish();
