@@ -5,7 +5,8 @@
 # in the same cover (stegsnow -Q -f msg cover out; stegsnow -Q out), and prints each one's ratio to
 # stegsnow. Times include process start; the table gives the best and the mean of the runs and the
 # processor time (user + system), which the other programs on a shared machine disturb least. Then
-# the peak memory (/usr/bin/time -v) of hide on a 200 MB cover. "hide" writes a file, as stegsnow
+# the peak memory (/usr/bin/time -v) of hide and of reveal --bits (which holds one bit per gap) on
+# a 200 MB cover. "hide" writes a file, as stegsnow
 # does (quillmere-text also makes it durable before it replaces the target); "hide-stdout" writes to
 # standard output, which hyperfine discards, so that it shows the time without the file system's
 # part. A second quillmere-text, such as the build of an earlier version, is timed beside the first
@@ -106,6 +107,7 @@ echo "hide on a $(stat -c %s big.txt)-byte cover, peak resident memory:"
 echo "  quillmere-text   $(peak "$tool" hide --message-file message.txt big.txt -o out.txt) kB"
 echo "    to standard output (the cover read twice): $(peak "$tool" hide --message-file message.txt big.txt) kB"
 [ -n "$other" ] && echo "  other            $(peak "$other" hide --message-file message.txt big.txt -o out.txt) kB"
+echo "  reveal --bits    $(peak "$tool" reveal --bits out.txt) kB"
 [ "$have_stegsnow" -eq 1 ] &&
   echo "  stegsnow         $(peak stegsnow -Q -f message.txt big.txt out.txt) kB"
 echo "load after: $(cat /proc/loadavg)"
