@@ -54,8 +54,8 @@ struct HideReport {
   std::uint64_t coverBytes = 0;
   std::uint64_t gapsNeeded = 0;    // eight per message character
   std::uint64_t gapsAvailable = 0; // every space of the cover once no-break spaces are made plain
-  std::uint64_t noBreakSpaces = 0; // the no-break spaces of the cover, which hide makes plain first
   std::size_t replaced = 0;        // message characters hidden as "?"
+  std::uint64_t noBreakSpaces = 0; // the cover's, which hide makes plain first
 };
 
 // Hides `message` in the cover that `cover` hands out, as the window hides it in the whole text:

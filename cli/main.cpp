@@ -211,7 +211,7 @@ int main(int argc, char** argv) {
   CLI::Option* colourOption =
       showCommand
           ->add_flag("--color{always}", colourName,
-                     "Mark a 1 in colour: auto (on a terminal), always or never")
+                     "Mark a 1 in colour: auto (on a terminal), always, never")
           ->type_name("WHEN");
   AddEncodingOption(*showCommand, show.encoding);
   showCommand->callback([&] {
@@ -226,10 +226,9 @@ int main(int argc, char** argv) {
   });
 
   cli::CleanOptions clean;
-  CLI::App* cleanCommand = app.add_subcommand(
-      "clean", "Write the text with every no-break space made an ordinary one");
-  cleanCommand
-      ->add_option("FILE", clean.inputPath, "Text to clean (default: standard input)")
+  CLI::App* cleanCommand =
+      app.add_subcommand("clean", "Write the text with its no-break spaces made plain");
+  cleanCommand->add_option("FILE", clean.inputPath, "Text to clean (default: standard input)")
       ->type_name("");
   cleanCommand
       ->add_option("-o,--output", clean.outputPath,

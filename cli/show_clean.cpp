@@ -150,9 +150,8 @@ std::optional<ColourWhen> ColourWhenNamed(std::string_view name) {
 }
 
 GapView ChooseGapView(bool marks, ColourWhen when, bool terminal, const char* noColor) {
-  const bool colour = when == ColourWhen::Always ||
-                      (when == ColourWhen::Auto && terminal &&
-                       (noColor == nullptr || *noColor == '\0'));
+  const bool colour = when == ColourWhen::Always || (when == ColourWhen::Auto && terminal &&
+                                                     (noColor == nullptr || *noColor == '\0'));
   return colour && !marks ? GapView::Colour : GapView::Marks;
 }
 
