@@ -60,31 +60,6 @@ Shown Show(const std::string& text, std::size_t pieceBytes, Encoding encoding, G
   return shown;
 }
 
-// A no-break space or a character cut between pieces must come out whole, and "à" never as a gap.
-TEST(ShowInPieces, DrawsOnlyNoBreakSpacesAlikeHoweverTheTextIsCut) {
-  struct Case {
-    const std::string* text;
-    Encoding encoding;
-    GapView view;
-    const std::string* drawn;
-  };
-  const Case cases[] = {
-      {&kMixedUtf8, Encoding::Utf8, GapView::Marks, &kMixedUtf8Marked},
-      {&kMixedUtf8, Encoding::Utf8, GapView::Colour, &kMixedUtf8Coloured},
-      {&kMixed1252, Encoding::Windows1252, GapView::Marks, &kMixed1252Marked},
-  };
-  for (const Case& c : cases) {
-    for (std::size_t pieceBytes = 1; pieceBytes <= c.text->size(); ++pieceBytes) {
-      const Shown shown = Show(*c.text, pieceBytes, c.encoding, c.view);
-      EXPECT_EQ(shown.error, "") << pieceBytes;
-      EXPECT_TRUE(SameBytes(shown.bytes, *c.drawn)) << "pieces of " << pieceBytes;
-      EXPECT_EQ(shown.report.gaps, 6U);
-      EXPECT_EQ(shown.report.ones, 4U);
-      EXPECT_EQ(shown.report.message, "\xB4"); // 101101, filled up with 0
-    }
-  }
-}
-
 TEST(ShowInPieces, StopsRightBeforeTheFirstBadByteWhereverItLies) {
   struct Case {
     std::string text;
