@@ -17,10 +17,14 @@ void Print(std::string_view bytes) {
   WriteAll("-", bytes);
 }
 
+} // namespace
+
 [[noreturn]] void ThrowInvalidUtf8(std::string_view name, std::uint64_t offset) {
   throw ToolError(std::string(name) + ": not valid UTF-8 at byte offset " + std::to_string(offset) +
                   " (use --encoding windows-1252 for files in that code page)");
 }
+
+namespace {
 
 // Reveal stops at the first U+0000, so everything after one could never be read back.
 Message Checked(Message message) {
@@ -171,6 +175,7 @@ HideReport HideInPieces(const PieceSource& cover, std::string_view coverName,
                     "is C3 A0); leave out --encoding windows-1252, or give --force to hide anyway");
   }
   report.gapsAvailable = scanner.Gaps();
+  report.noBreakSpaces = scanner.NoBreakSpaces();
   CheckFits(report, settings.truncate);
   if (hider) {
     emit(hider->Finish());
@@ -255,7 +260,7 @@ CoverCapacity MeasureInPieces(const PieceSource& cover, std::string_view name, E
   return {scanner.Gaps(), scanner.Gaps() / 8};
 }
 
-void RunHide(const HideOptions& options, const WarningSink& warn) {
+HideReport RunHide(const HideOptions& options, const WarningSink& warn) {
   TextReader cover(options.coverPath);
   const PieceSource next = [&cover] { return cover.Next(); };
   // An output that cannot be written is reported after the cover's own faults, as when the cover
@@ -322,6 +327,7 @@ void RunHide(const HideOptions& options, const WarningSink& warn) {
          Counted(options.message.codes.size(), "character", "characters") +
          ", as many as the cover's " + Counted(report.gapsAvailable, "gap", "gaps") + " hold");
   }
+  return report;
 }
 
 void RunReveal(const RevealOptions& options) {

@@ -25,6 +25,10 @@ struct Message {
   std::size_t replaced = 0; // characters without a Windows-1252 code, hidden as "?"
 };
 
+// Throws the ToolError for the text `name` that is not valid UTF-8 from byte `offset` on, with the
+// hint on Windows-1252.
+[[noreturn]] void ThrowInvalidUtf8(std::string_view name, std::uint64_t offset);
+
 // Returns the message given on the command line, which is always UTF-8. Throws ToolError when it
 // is not valid UTF-8, naming the offset of the first bad byte, or when it holds U+0000.
 Message MessageFromArgument(std::string_view utf8);
@@ -51,6 +55,7 @@ struct HideReport {
   std::uint64_t gapsNeeded = 0;    // eight per message character
   std::uint64_t gapsAvailable = 0; // every space of the cover once no-break spaces are made plain
   std::size_t replaced = 0;        // message characters hidden as "?"
+  std::uint64_t noBreakSpaces = 0; // the cover's, which hide makes plain first
 };
 
 // Hides `message` in the cover that `cover` hands out, as the window hides it in the whole text:
@@ -120,13 +125,13 @@ struct CapacityOptions {
 // Receives the warnings of a run, one line each without the line end.
 using WarningSink = std::function<void(std::string_view)>;
 
-// Reads the cover, hides the message and writes the result, as HideInPieces does; nothing is
-// written when it throws. With `truncate`, hides only the message's characters that fit whole.
-// Throws ToolError when the output is written directly into the cover's own file ("input file is
-// output file") and when the cover changed while it was read (Changed, or a second read that
-// differs in size or gaps). Warns when message characters were replaced by "?" or cut off by
-// `truncate`.
-void RunHide(const HideOptions& options, const WarningSink& warn);
+// Reads the cover, hides the message and writes the result, as HideInPieces does, and returns
+// its report; nothing is written when it throws. With `truncate`, hides only the message's
+// characters that fit whole. Throws ToolError when the output is written directly into the cover's
+// own file ("input file is output file") and when the cover changed while it was read (Changed, or
+// a second read that differs in size or gaps). Warns when message characters were replaced by "?"
+// or cut off by `truncate`.
+HideReport RunHide(const HideOptions& options, const WarningSink& warn);
 
 // Writes what RevealInPieces returns for the stego text to standard output; nothing when it throws.
 void RunReveal(const RevealOptions& options);

@@ -2,6 +2,7 @@
 #include "commands.hpp"
 #include "option_words.hpp"
 #include "platform.hpp"
+#include "show_clean.hpp"
 #include "text_files.hpp"
 
 #include <quillmere/version.hpp>
@@ -24,6 +25,12 @@ using quillmere::cli::Encoding;
 
 constexpr int kUsageMistake = 2;
 
+// Returns true for a flag that may take a value after "=", declared with its value when alone
+// ("--color{always}").
+bool TakesValueAfterEquals(const CLI::Option* option) {
+  return option->get_name(false, true).find('{') != std::string::npos;
+}
+
 // Help in the usual order: the usage line, then what the command does, then its arguments and
 // options, each line within 80 columns.
 class HelpFormatter : public CLI::Formatter {
@@ -43,6 +50,20 @@ public:
     return make_usage(app, std::move(name)) + "\n" + make_description(app) + make_positionals(app) +
            make_groups(app, mode) + make_subcommands(app, mode) +
            (footer.empty() ? "" : "\n" + footer);
+  }
+
+  // A flag that may take a value after "=" ("--color{always}") shows as "--color[=WHEN]", with
+  // its type name inside the name rather than after it.
+  std::string make_option_name(const CLI::Option* option, bool positional) const override {
+    std::string name = CLI::Formatter::make_option_name(option, positional);
+    if (TakesValueAfterEquals(option)) {
+      name = name.substr(0, name.find('{')) + "[=" + option->get_type_name() + "]";
+    }
+    return name;
+  }
+
+  std::string make_option_opts(const CLI::Option* option) const override {
+    return TakesValueAfterEquals(option) ? std::string() : CLI::Formatter::make_option_opts(option);
   }
 };
 
@@ -77,7 +98,7 @@ std::string DescribeMistake(const CLI::App& app, const CLI::ParseError& error) {
       !extras.empty() && extras.front().size() > 1 && extras.front()[0] == '-';
   if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr && !commandGiven) {
     if (extras.empty()) {
-      return "no command given (choose hide, reveal or capacity)";
+      return "no command given (choose hide, reveal, capacity, show or clean)";
     }
     return (extraIsOption ? "unknown option '" : "unknown command '") + extras.front() + "'";
   }
@@ -108,6 +129,7 @@ quillmere::cli::CommandWords WordsOf(const CLI::App& command) {
     const std::string type = option->get_type_name();
     word.emptyValue = type == "FILE" ? "a file name" : type == "NAME" ? "an encoding name" : "";
     word.endsWords = option == command.get_help_ptr() || option == command.get_version_ptr();
+    word.valueAfterEquals = TakesValueAfterEquals(option);
     words.options.push_back(std::move(word));
   }
   return words;
@@ -116,6 +138,10 @@ quillmere::cli::CommandWords WordsOf(const CLI::App& command) {
 void PrintWarning(std::string_view line) {
   std::fprintf(stderr, "quillmere-text: warning: %.*s\n", static_cast<int>(line.size()),
                line.data());
+}
+
+void PrintNote(std::string_view line) {
+  std::fprintf(stderr, "quillmere-text: %.*s\n", static_cast<int>(line.size()), line.data());
 }
 
 // Returns `status`, or 1 with a message when what went to standard output through the C and C++
@@ -203,12 +229,52 @@ int main(int argc, char** argv) {
       ->type_name("");
   AddEncodingOption(*capacityCommand, capacity.encoding);
 
-  for (CLI::App* command : {hideCommand, revealCommand, capacityCommand}) {
+  cli::ShowOptions show;
+  std::string colourName;
+  CLI::App* showCommand =
+      app.add_subcommand("show", "Print the text with the gaps that hold a 1 made visible");
+  showCommand->add_option("FILE", show.path, "Text to show (default: standard input)")
+      ->type_name("");
+  showCommand->add_flag("--marks", show.marks,
+                        "Mark a 1 as U+00B7, a middle dot, also on a terminal");
+  // --color alone is --color=always, as with GNU ls; a value is given only after "=".
+  CLI::Option* colourOption =
+      showCommand
+          ->add_flag("--color{always}", colourName,
+                     "Mark a 1 in colour: auto (on a terminal), always, never")
+          ->type_name("WHEN");
+  AddEncodingOption(*showCommand, show.encoding);
+  showCommand->callback([&] {
+    if (colourOption->count() > 0) {
+      const auto when = cli::ColourWhenNamed(colourName);
+      if (!when) {
+        throw CLI::ValidationError("unknown --color value '" + colourName +
+                                   "' (choose auto, always or never)");
+      }
+      show.colour = *when;
+    }
+  });
+
+  cli::CleanOptions clean;
+  CLI::App* cleanCommand =
+      app.add_subcommand("clean", "Write the text with its no-break spaces made plain");
+  cleanCommand->add_option("FILE", clean.inputPath, "Text to clean (default: standard input)")
+      ->type_name("");
+  cleanCommand
+      ->add_option("-o,--output", clean.outputPath,
+                   "Output, may be FILE itself (default: standard output)")
+      ->type_name("FILE");
+  cleanCommand->add_flag("--force", clean.force,
+                         "With windows-1252, clean even a text that is UTF-8");
+  AddEncodingOption(*cleanCommand, clean.encoding);
+
+  for (CLI::App* command :
+       {hideCommand, revealCommand, capacityCommand, showCommand, cleanCommand}) {
     command->group("Commands");
   }
   app.footer(
       "Exit status: 0 done, 1 failed (nothing written), 2 command-line mistake,\n"
-      "3 no hidden message found, 128+N ended by signal N.");
+      "3 no hidden message found (reveal, show), 128+N ended by signal N.");
 
   const auto mistake = [](const std::string& what) {
     std::fprintf(stderr, "quillmere-text: %s\nTry 'quillmere-text --help' for more information.\n",
@@ -247,6 +313,10 @@ int main(int argc, char** argv) {
       cli::RunHide(hide, PrintWarning);
     } else if (revealCommand->parsed()) {
       cli::RunReveal(reveal);
+    } else if (showCommand->parsed()) {
+      cli::RunShow(show, PrintNote);
+    } else if (cleanCommand->parsed()) {
+      cli::RunClean(clean, PrintNote);
     } else {
       cli::RunCapacity(capacity);
     }

@@ -78,6 +78,10 @@ WalkedWords WalkOptionWords(const std::vector<std::string>& words, const Command
     const bool attached = isLong ? equals != std::string::npos : word.size() > 2;
     const std::string shownName = OptionName(option);
     if (!option.takesValue) {
+      if (attached && isLong && option.valueAfterEquals) {
+        walked.words.push_back(word);
+        continue;
+      }
       if (attached && isLong) {
         walked.mistake = shownName + " takes no value";
         return walked;

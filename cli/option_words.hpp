@@ -17,6 +17,7 @@ struct OptionWord {
   bool takesValue = false;            // false for a flag
   std::string emptyValue;  // for a value that must not be empty, what it names: "a file name"
   bool endsWords = false;  // --help, --version: the words after it do not count
+  bool valueAfterEquals = false; // a flag that may take a value, only after "=" ("--color=never")
 };
 
 // A command and its options; the program itself is the command without a name.

@@ -1,7 +1,8 @@
 // Checks quillmere-text's commands on texts that arrive in pieces, as the tool reads its files:
-// hide, reveal and capacity must give the same result, or the same error, whether the text comes
-// whole or cut anywhere, and the result of a simple reference that decodes the whole text, hides
-// with the window's codec and encodes it again. The first byte chooses the coding (bit 0),
+// hide, reveal, capacity, show and clean must give the same result, or the same error, whether the
+// text comes whole or cut anywhere, and the result of a simple reference that decodes the whole
+// text, hides with the window's codec (or replaces its no-break spaces) and encodes it again. The
+// first byte chooses the coding (bit 0),
 // --truncate (bit 1), --force (bit 2), whether the text is taken as raw bytes or built from
 // snippets rich in gaps (bit 3), and the message's length (the top four bits, times three); the
 // second starts the generator of the pieces' lengths; the message's codes follow, then the text.
@@ -10,6 +11,7 @@
 // exactly the options and values it was made of, or name its first mistake.
 #include "cli/commands.hpp"
 #include "cli/option_words.hpp"
+#include "cli/show_clean.hpp"
 
 #include "codec/bit_string.hpp"
 #include "codec/gap_carriers.hpp"
@@ -237,6 +239,13 @@ const std::vector<CommandWords> kCommands = {
     {"reveal",
      {Flag({"help"}, "h", true), Flag({"bits"}), Value({"encoding"}, "", "an encoding name")}},
     {"capacity", {Flag({"help"}, "h", true), Value({"encoding"}, "", "an encoding name")}},
+    {"show",
+     {Flag({"help"}, "h", true), Flag({"marks"}),
+      {{"color"}, "", false, "", false, /*valueAfterEquals=*/true},
+      Value({"encoding"}, "", "an encoding name")}},
+    {"clean",
+     {Flag({"help"}, "h", true), Value({"output"}, "o", "a file name"), Flag({"force"}),
+      Value({"encoding"}, "", "an encoding name")}},
 };
 
 // Makes a command line from `bytes`, one option or argument per byte, the value an option or
@@ -286,6 +295,10 @@ void CheckOptionWords(std::string_view bytes) {
       if (done) {
         continue;
       }
+      if (withValue && option.valueAfterEquals) {
+        expected.push_back(words.back());
+        continue;
+      }
       done = withValue || option.endsWords;
       if (withValue) {
         mistake = longName + " takes no value";
@@ -325,6 +338,104 @@ void CheckOptionWords(std::string_view bytes) {
   Check(walked.mistake == mistake);
   if (mistake.empty()) {
     Check(walked.words == expected);
+  }
+}
+
+// What show wrote, also when it failed, and what it found.
+struct Shown {
+  std::string bytes;
+  std::string error;
+  ShowReport report;
+};
+
+Shown Show(const std::string& text, const std::vector<std::size_t>& lengths, TextEncoding encoding,
+           GapView view) {
+  Shown shown;
+  try {
+    shown.report = ShowInPieces(PiecesOf(text, lengths), "fuzz", encoding, view,
+                                [&shown](std::string_view bytes) {
+                                  Check(!bytes.empty());
+                                  shown.bytes += bytes;
+                                });
+  } catch (const ToolError& error) {
+    shown.error = error.what();
+  }
+  return shown;
+}
+
+// Returns true when `line` holds no control character: no C0 control, no DEL, and in UTF-8 no C1
+// control (C2 80 to C2 9F).
+bool OneLine(std::string_view line, TextEncoding encoding) {
+  for (std::size_t at = 0; at < line.size(); ++at) {
+    const auto byte = static_cast<unsigned char>(line[at]);
+    if (byte < 0x20 || byte == 0x7F) {
+      return false;
+    }
+    if (encoding == TextEncoding::Utf8 && byte == 0xC2 && at + 1 < line.size() &&
+        static_cast<unsigned char>(line[at + 1]) < 0xA0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// show and clean, against the reference: the text (up to its first bad byte) with each no-break
+// space drawn, or made plain.
+void CheckShowAndClean(const std::string& text, const std::vector<std::size_t>& lengths,
+                       const Reference& reference, const HideSettings& settings) {
+  for (const GapView view : {GapView::Marks, GapView::Colour}) {
+    const std::u16string_view drawnGap = view == GapView::Marks ? u"·" : u"[43m [49m";
+    std::u16string drawn;
+    for (const char16_t ch : reference.text) {
+      drawn += ch == quillmere::kNoBreakSpace ? drawnGap : std::u16string_view(&ch, 1);
+    }
+    const Shown whole = Show(text, {}, settings.encoding, view);
+    const Shown pieces = Show(text, lengths, settings.encoding, view);
+    Check(pieces.bytes == whole.bytes && pieces.error == whole.error);
+    Check(whole.bytes == Encode(drawn, settings.encoding));
+    if (reference.invalidOffset) {
+      Check(whole.error == InvalidError(*reference.invalidOffset));
+      continue;
+    }
+    Check(whole.error.empty());
+    const quillmere::BitString bits = quillmere::ExtractBits(reference.text);
+    Check(whole.report.gaps == bits.size());
+    Check(whole.report.ones ==
+          static_cast<std::uint64_t>(std::count(bits.begin(), bits.end(), u'1')));
+    const std::u16string allRead = quillmere::BitsToMessage(bits);
+    Check(whole.report.message == CodesOf(quillmere::CutAtNul(allRead)));
+    Check(pieces.report.gaps == whole.report.gaps && pieces.report.ones == whole.report.ones &&
+          pieces.report.message == whole.report.message);
+    Check(OneLine(ShowSummary(whole.report, settings.encoding), settings.encoding));
+  }
+
+  CleanOptions cleanOptions;
+  cleanOptions.encoding = settings.encoding;
+  cleanOptions.force = settings.force;
+  const HideOptions clean = CleanAsHide(cleanOptions);
+  std::uint64_t changed = 0;
+  const Outcome cleaned = Run([&] {
+    std::string out;
+    changed = HideInPieces(PiecesOf(text, lengths), "fuzz", clean.message, clean.settings,
+                           [&out](std::string_view bytes) {
+                             Check(!bytes.empty());
+                             out += bytes;
+                           })
+                  .noBreakSpaces;
+    return out;
+  });
+  if (reference.invalidOffset) {
+    Check(cleaned.error == InvalidError(*reference.invalidOffset));
+  } else if (settings.encoding == TextEncoding::Windows1252 && !settings.force &&
+             reference.looksLikeUtf8) {
+    Check(cleaned.error.starts_with("fuzz: the cover is UTF-8 with characters beyond ASCII"));
+  } else {
+    Check(cleaned.error.empty());
+    std::u16string plain = reference.text;
+    std::replace(plain.begin(), plain.end(), quillmere::kNoBreakSpace, quillmere::kSpace);
+    Check(cleaned.bytes == Encode(plain, settings.encoding));
+    Check(changed == static_cast<std::uint64_t>(std::count(
+                         reference.text.begin(), reference.text.end(), quillmere::kNoBreakSpace)));
   }
 }
 
@@ -422,6 +533,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!message16.empty()) {
       Check(revealed.bytes == Encode(message16, settings.encoding));
     }
+  }
+  CheckShowAndClean(text, lengths, reference, settings);
+  if (whole.error.empty()) {
+    CheckShowAndClean(whole.bytes, lengths, ReferenceOf(whole.bytes, settings.encoding), settings);
   }
   if (whole.error.empty() && needed <= gaps) {
     // A message hidden whole reads back whole.

@@ -40,7 +40,7 @@ else
   failed=$((failed + 1))
 fi
 
-expect 'quillmere-text ' 'capacity hide reveal'
+expect 'quillmere-text ' 'capacity clean hide reveal show'
 expect 'quillmere-text re' 'reveal'
 expect 'quillmere-text --v' '--version'
 expect 'quillmere-text reveal --' '--bits --encoding --help'
@@ -55,6 +55,17 @@ expect 'quillmere-text hide -m x br' 'brief.txt briefe brot.txt'
 expect 'quillmere-text hide -m x brief.txt -o bri' 'brief.txt briefe'
 expect 'quillmere-text hide --message-file brie' 'brief.txt briefe'
 expect 'quillmere-text reveal --bits bro' 'brot.txt'
+expect 'quillmere-text s' 'show'
+expect 'quillmere-text c' 'capacity clean'
+expect 'quillmere-text show --' '--color --color= --encoding --help --marks'
+expect 'quillmere-text show --colo' '--color --color='
+expect 'quillmere-text show --color = ' 'always auto never'
+expect 'quillmere-text show --color = a' 'always auto'
+expect 'quillmere-text show --color brie' 'brief.txt briefe'
+expect 'quillmere-text show --marks bro' 'brot.txt'
+expect 'quillmere-text clean -' '--encoding --force --help --output -h -o'
+expect 'quillmere-text clean brief.txt -o bro' 'brot.txt'
+expect 'quillmere-text clean --encoding c' 'cp1252'
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

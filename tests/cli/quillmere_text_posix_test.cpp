@@ -162,14 +162,16 @@ protected:
   struct Conditions {
     int ignored = 0;      // a signal the tool starts with ignored, as under nohup
     rlim_t sizeLimit = 0; // a limit on the size of files it writes (SIGXFSZ beyond), 0 for none
+    std::vector<std::string> command = {"hide", "-m", "Geheim"}; // what it does with the cover
   };
 
-  // Starts the tool hiding a message in cover.txt with target.txt as its output; its standard
-  // streams go to files. Returns its process id.
+  // Starts the tool on cover.txt (hiding a message unless `run` says otherwise) with target.txt as
+  // its output; its standard streams go to files. Returns its process id.
   pid_t Start(const Conditions& run) const {
     const std::string tool = QUILLMERE_TEXT_EXECUTABLE;
-    const std::vector<std::string> arguments = {tool,        "hide", "-m",        "Geheim",
-                                                "cover.txt", "-o",   "target.txt"};
+    std::vector<std::string> arguments = {tool};
+    arguments.insert(arguments.end(), run.command.begin(), run.command.end());
+    arguments.insert(arguments.end(), {"cover.txt", "-o", "target.txt"});
     std::vector<char*> argv;
     for (const std::string& argument : arguments) {
       argv.push_back(const_cast<char*>(argument.c_str()));
@@ -341,6 +343,20 @@ TEST_F(Interrupts, ACoverThatShrinksWhileItIsReadLeavesTheTargetAsItWas) {
   EXPECT_EQ(ShellStatus(status), 1);
   EXPECT_NE(Slurp(In(".stderr")).find("cover.txt: changed while it was read"), std::string::npos)
       << Slurp(In(".stderr"));
+  ExpectTargetAsItWasAndNothingLeft();
+}
+
+// clean writes through hide's output, so that an interrupt or a failed write leaves its target too.
+TEST_F(Interrupts, CleanKeepsTheTargetOnAnInterruptOrAFailedWrite) {
+  const Conditions clean = {.command = {"clean"}};
+  EXPECT_EQ(ShellStatus(InterruptWhileWriting(clean, SIGTERM)), 143);
+  ExpectTargetAsItWasAndNothingLeft();
+
+  Store(In("cover.txt"), LargeCover(prose_, std::size_t{4} << 20));
+  const pid_t pid = Start({.sizeLimit = std::size_t{1} << 20, .command = {"clean"}});
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_EQ(ShellStatus(status), 128 + SIGXFSZ);
   ExpectTargetAsItWasAndNothingLeft();
 }
 

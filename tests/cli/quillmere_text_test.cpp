@@ -318,7 +318,7 @@ TEST_F(QuillmereText, CommandLineMistakesExitWithTwoAndNameTheMistake) {
     const char* message;
   };
   const Case cases[] = {
-      {{}, "no command given (choose hide, reveal or capacity)"},
+      {{}, "no command given (choose hide, reveal, capacity, show or clean)"},
       {{"frobnicate", "cover.txt"}, "unknown command 'frobnicate'"},
       {{"--frobnicate"}, "unknown option '--frobnicate'"},
       {{"reveal", "--frobnicate", "cover.txt"}, "unknown option '--frobnicate'"},
@@ -483,7 +483,7 @@ TEST_F(QuillmereText, EncodingNamesIgnoreCaseAndCp1252IsWindows1252) {
 }
 
 TEST_F(QuillmereText, HelpStartsWithUsageFitsEightyColumnsAndNamesFiles) {
-  for (const char* command : {"", "hide", "reveal", "capacity"}) {
+  for (const char* command : {"", "hide", "reveal", "capacity", "show", "clean"}) {
     Arguments arguments;
     if (*command != '\0') {
       arguments.emplace_back(command);
