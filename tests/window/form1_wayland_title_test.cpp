@@ -81,11 +81,6 @@ private slots:
 
   void cleanup() { window.reset(); }
 
-  void startTitleReachesTheCompositor() {
-    QTRY_COMPARE(SentTitles().value(SentTitles().size() - 1),
-                 QStringLiteral("Verschlüsselungsdemo"));
-  }
-
   void emptyTitleReachesTheCompositorEmptyNotAsTheProgramName() {
     const QStringList sent = titlesSentByEncoding(QString());
     QVERIFY(!sent.isEmpty());
@@ -108,6 +103,18 @@ private slots:
     // The connection still stands: the next title still reaches the compositor.
     QCOMPARE(titlesSentByEncoding(QStringLiteral("abc")).value(0),
              QStringLiteral("011000010110001001100011"));
+  }
+
+  // Last, as a display name once set stays for the rest of the run. Qt passes the title on, with
+  // the display name appended, only once the window is shown.
+  void startTitleReachesTheCompositorWithoutTheDisplayName() {
+    window.reset();
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("quillmere"));
+    window = std::make_unique<Form1>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QTRY_COMPARE(SentTitles().value(SentTitles().size() - 1),
+                 QStringLiteral("Verschlüsselungsdemo"));
   }
 };
 
