@@ -10,12 +10,14 @@ set -euo pipefail
 run_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libxcb1-dev fonts-dejavu-core librsvg2-bin
+  qt6-base-private-dev
   libcli11-dev
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libutfcpp-dev
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick fortunes-de
+  weston qt6-wayland
   dpkg-dev file lintian appstream desktop-file-utils man-db groff-base
   hyperfine stegsnow time python3 python3-xlib
 )

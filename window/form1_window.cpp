@@ -8,6 +8,7 @@
 // implements the window operations the actions call.
 #include "form1_window.hpp"
 
+#include "window/german_qt_texts.hpp"
 #include "window/text_boxes.hpp"
 #include "window/window_title.hpp"
 
@@ -116,6 +117,8 @@ QIcon ProgramIcon() {
 } // namespace
 
 void ConfigureApplication() {
+  // Qt's own texts (context menus, the message box's button) in German, like every caption.
+  InstallGermanQtTexts();
   // The program brings its face along, so the window looks and fits the same on every system:
   // DejaVu Sans Condensed at 10 pixels shows each line of the start-up text on one row of Text1 and
   // every caption inside its control. The layout is in pixels, so the font is sized in pixels too.

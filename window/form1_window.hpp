@@ -17,8 +17,8 @@ class CoverTextBox;
 class LineTextBox;
 
 // Sets what the whole program shares: the font every control uses, the window and program icon in
-// every size built, the program's name and version, and its desktop entry's name. Call it once the
-// QApplication exists.
+// every size built, the program's name and version, its desktop entry's name, and Qt's own texts in
+// German (GermanQtTexts). Call it once the QApplication exists, before any widget is made.
 void ConfigureApplication();
 
 // The program's one window. It builds its controls from Form1Controls, starts from the initial

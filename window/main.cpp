@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -13,12 +14,21 @@
 
 namespace {
 
-// Says in plain words that the window cannot open when Qt fails to reach the window system at
-// start (it would abort with advice about platform plugins), and ends the program with status 1.
-// Other messages are printed as Qt prints them.
+// Messages Qt gives while it starts its platform plugin, held back until it is known whether the
+// start failed (see ReportStartFailure).
+std::vector<QByteArray>& HeldStartMessages() {
+  static std::vector<QByteArray> messages;
+  return messages;
+}
+
+// Says in plain words, in one line, that the window cannot open when Qt fails to reach the window
+// system at start, and ends the program with status 1. Qt would first warn that it could not
+// connect and could not load the platform plugin, then abort with advice about reinstalling: those
+// messages are dropped. Any other message of the start is held and printed once it has succeeded
+// (PrintHeldStartMessages).
 void ReportStartFailure(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   if (type != QtFatalMsg) {
-    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+    HeldStartMessages().push_back(qFormatLogMessage(type, context, message).toLocal8Bit());
     return;
   }
   QByteArray where;
@@ -31,11 +41,19 @@ void ReportStartFailure(QtMsgType type, const QMessageLogContext& context, const
     where += ')';
   }
   std::fprintf(stderr,
-               "quillmere: cannot open the display%s: no window system answers there.\n"
-               "quillmere is a desktop program: start it in a graphical session.\n",
+               "quillmere: cannot open the display%s: no window system answers there; quillmere is "
+               "a desktop program: start it in a graphical session.\n",
                where.constData());
   std::fflush(stderr);
   std::_Exit(1);
+}
+
+// Prints the messages held during a start that succeeded, as Qt would have printed them.
+void PrintHeldStartMessages() {
+  for (const QByteArray& message : HeldStartMessages()) {
+    std::fprintf(stderr, "%s\n", message.constData());
+  }
+  HeldStartMessages().clear();
 }
 
 } // namespace
@@ -46,8 +64,8 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
       qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
     std::fputs(
-        "quillmere: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
-        "quillmere is a desktop program: start it in a graphical session.\n",
+        "quillmere: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set); quillmere is a "
+        "desktop program: start it in a graphical session.\n",
         stderr);
     return 1;
   }
@@ -67,6 +85,7 @@ int main(int argc, char** argv) {
   qInstallMessageHandler(ReportStartFailure);
   QApplication application(qtArgc, qtArgv);
   qInstallMessageHandler(nullptr);
+  PrintHeldStartMessages();
 
   quillmere::ConfigureApplication();
   quillmere::Form1 form1;

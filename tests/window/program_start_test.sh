@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: MIT
 # Starts the built program the way a user would and checks how it starts: Qt's command-line options
 # change nothing, Qt's environment variables still apply, and a display that does not answer is
-# reported with status 1 instead of an abort. Usage: program_start_test.sh PROGRAM
+# reported in one line with status 1 instead of an abort. Usage: program_start_test.sh PROGRAM
 set -uo pipefail
 program=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -18,12 +18,20 @@ while [ -e "/tmp/.X11-unix/X$dead" ] || [ -e "/tmp/.X$dead-lock" ]; do dead=$((d
 output=$(env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=":$dead" "$program" 2>&1)
 status=$?
 [ "$status" -eq 1 ] || fail "with a display that does not answer the status is $status, not 1"
-grep -q "cannot open the display (DISPLAY=\":$dead\")" <<<"$output" ||
-  fail "with a display that does not answer it says: $output"
+# Only the program's own line, none of Qt's about connecting or its platform plugin.
+expected_line="quillmere: cannot open the display (DISPLAY=\":$dead\"): no window system answers there; quillmere is a desktop program: start it in a graphical session."
+[ "$output" = "$expected_line" ] ||
+  fail "with a display that does not answer it says $(wc -l <<<"$output") line(s): $output"
+
+# Qt's messages of a start that succeeds still show, once the start is through.
+output=$("$here/with_xvfb.sh" env QT_LOGGING_RULES=qt.qpa.plugin.debug=true timeout 2 "$program" 2>&1)
+grep -q 'Attempting to load Qt platform plugin "xcb"' <<<"$output" ||
+  fail "Qt's messages of a start that succeeds do not show: $output"
 
 output=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" 2>&1)
 status=$?
 [ "$status" -eq 1 ] || fail "without a display the status is $status, not 1"
+[ "$(wc -l <<<"$output")" -eq 1 ] || fail "without a display it says more than one line: $output"
 
 # Starts a command (the program, maybe with arguments), waits up to SECONDS for a window of it to
 # show on the X server of DISPLAY, and prints the window's title and geometry, or "none".
