@@ -31,4 +31,10 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "${QUILLMERE_FONT_PACKAGE}")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
+# Windows: scripts/windows-packages.sh makes the zip and the NSIS installer from this script.
+if(WIN32)
+  configure_file(${QUILLMERE_RESOURCES}/windows/quillmere.nsi.in
+    ${PROJECT_BINARY_DIR}/generated/quillmere.nsi @ONLY)
+endif()
+
 include(CPack)

@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
-# Builds everything but the window for 64-bit Windows with mingw-w64 and runs every test under
-# wine, in a fresh wine prefix that is removed afterwards. Needs no display. Installs the Debian
-# packages it needs where any is missing (apt-get as root, or through sudo otherwise).
+# SPDX-License-Identifier: MIT
+# Builds the whole tree, window included, for 64-bit Windows with mingw-w64 and Qt 6.4.2 for Windows
+# (scripts/build-qt-windows.sh: a prebuilt copy where one is found, else built once from Debian's
+# source package), runs every test under wine, then makes the portable zip and the installer and
+# checks both under wine. The console tests run in a fresh wine prefix without a display, removed
+# afterwards; the tests that start the program make an Xvfb and a wine prefix of their own.
+# Installs the Debian packages it needs where any is missing (apt-get as root, or through sudo).
+# QUILLMERE_QT_PREBUILT names the prebuilt Qt (default: ../shared/toolchains/ beside the clone).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,6 +14,8 @@ packages=(
   cmake ninja-build
   mingw-w64 g++-mingw-w64-x86-64-posix wine wine64
   googletest libcli11-dev libutfcpp-dev
+  qt6-base-dev qt6-base-dev-tools xz-utils
+  xvfb xdotool imagemagick nsis zip unzip
 )
 missing=()
 for package in "${packages[@]}"; do
@@ -18,17 +25,30 @@ if [ ${#missing[@]} -gt 0 ]; then
   as_root=()
   [ "$(id -u)" -eq 0 ] || as_root=(sudo)
   echo "Installing: ${missing[*]}" >&2
-  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 update -q
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -q \
+    --no-install-recommends "${missing[@]}"
 fi
 
-# A prefix of our own, without a display: the tests are console programs. Mono and Gecko are not
-# needed, and would otherwise be offered for download when the prefix is made.
+start=$(date +%s)
+prebuilt=${QUILLMERE_QT_PREBUILT:-}
+if [ -z "$prebuilt" ]; then
+  for dir in .. ../..; do
+    candidate=$dir/shared/toolchains/qt6.4.2-mingw-w64-x86_64.tar.xz
+    [ -f "$candidate" ] && { prebuilt=$candidate; break; }
+  done
+fi
+QUILLMERE_MINGW_QT=$(bash scripts/build-qt-windows.sh ${prebuilt:+--prebuilt "$prebuilt"})
+export QUILLMERE_MINGW_QT
+echo "Qt for Windows: $QUILLMERE_MINGW_QT"
+
+# A prefix of our own, without a display, for the console tests. Mono and Gecko are not needed,
+# and would otherwise be offered for download when the prefix is made.
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/quillmere-wine.XXXXXX")
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 cleanup() {
-  wineserver -k 2>/dev/null || true
+  WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null || true
   rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
@@ -37,6 +57,18 @@ trap cleanup EXIT
 wineserver -p
 wine wineboot --init </dev/null >/dev/null 2>&1
 
-cmake --preset mingw
-cmake --build --preset mingw
-ctest --preset mingw --parallel 2
+cmake --preset mingw-window
+cmake --build --preset mingw-window
+# The window's Qt tests build for Windows, but under wine 8 here they do not get past the start
+# of QApplication (offscreen, and windows with a display alike: no output until killed), so CI
+# leaves them out, saying so; windows_program_under_wine drives the real program instead.
+hanging='^(form1_window_test|form1_monkey_test|gap_blind_layout_test|Icons\.WindowIconHasEverySizeAndTheXpmAtThirtyTwo)$'
+echo "Left out under wine, as they hang at the start of QApplication: $hanging"
+ctest --preset mingw-window --parallel 2 -E "$hanging"
+
+echo "== the Windows zip and installer"
+packages_made=$(bash scripts/windows-packages.sh build/mingw-window)
+echo "$packages_made"
+# shellcheck disable=SC2046 # the two paths, one a line, hold no spaces
+tests/window/with_xvfb.sh tests/window/windows_packages_test.sh $(echo "$packages_made")
+echo "Windows part: $(($(date +%s) - start)) s"

@@ -125,6 +125,10 @@ void ConfigureApplication() {
   QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/DejaVuSansCondensed.ttf"));
   QFont font(QStringLiteral("DejaVu Sans Condensed"));
   font.setPixelSize(10);
+  // Hinted in height only, so that the glyphs keep their designed widths: fontconfig's default
+  // (hintslight) on Linux, and what Qt's FreeType engine on Windows (Qt 6.4) does only when asked,
+  // as it otherwise hints fully there and widens the lines past Text1's width.
+  font.setHintingPreference(QFont::PreferVerticalHinting);
   QApplication::setFont(font);
   QApplication::setWindowIcon(ProgramIcon());
   // Wayland compositors find the desktop entry, and with it the icon, by this name.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Starts the program: one window, Form1, until it is closed.
 #include "window/form1_window.hpp"
+#include "window/platform_choice.hpp"
 
 #include <QApplication>
 
@@ -83,6 +84,7 @@ int main(int argc, char** argv) {
   int qtArgc = argc > 0 ? 1 : 0;
   char* qtArgv[] = {argc > 0 ? argv[0] : nullptr, nullptr};
   qInstallMessageHandler(ReportStartFailure);
+  quillmere::PreferFreeTypeOnWindows();
   QApplication application(qtArgc, qtArgv);
   qInstallMessageHandler(nullptr);
   PrintHeldStartMessages();

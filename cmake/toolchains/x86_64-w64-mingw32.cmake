@@ -9,6 +9,12 @@ set(CMAKE_CXX_COMPILER ${quillmere_mingw}-g++-posix)
 set(CMAKE_RC_COMPILER ${quillmere_mingw}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${quillmere_mingw})
+# A Qt for this compiler lives in a folder of its own (scripts/build-qt-windows.sh makes one):
+# packages are searched only under the roots, so its folder is one of them.
+set(QUILLMERE_MINGW_QT "" CACHE PATH "Qt for x86_64-w64-mingw32, for the window")
+if(QUILLMERE_MINGW_QT)
+  list(APPEND CMAKE_FIND_ROOT_PATH "${QUILLMERE_MINGW_QT}")
+endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
