@@ -17,6 +17,12 @@ else()
   endif()
 endif()
 
+# The codec's plain loops on any processor. Defined for the whole build, since the tests and fuzz
+# targets include the codec's processor-specific header too and must see the same forms.
+if(QUILLMERE_NO_SIMD)
+  target_compile_definitions(quillmere_options INTERFACE QUILLMERE_NO_SIMD)
+endif()
+
 if(QUILLMERE_SANITIZE)
   set(quillmere_sanitizers -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   target_compile_options(quillmere_options INTERFACE ${quillmere_sanitizers})

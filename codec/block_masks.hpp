@@ -1,13 +1,18 @@
 #pragma once
 
 // The processor-specific code of the codec, and only that: bit masks over blocks of 64 bytes, or of
-// 64 UTF-16 code units, made with SSE2 where the processor has it and with a plain loop elsewhere.
-// Bit i of a mask stands for byte or code unit i of the block, so a loop over the set bits of a
-// mask visits just the places it needs, in text order. The two passes over whole pieces of a text
-// (CountEqualAndPairs, SkipTwoByteBlocks) also have an AVX2 form, which GCC and Clang compile for
-// any x86-64 processor and which is chosen while the program runs, where the processor has it.
-// Internal to the codec. Defining QUILLMERE_NO_SIMD selects the plain loops on any processor, to
-// test them.
+// 64 UTF-16 code units, and the passes over whole pieces of a text that are made of them. Bit i of
+// a mask stands for byte or code unit i of the block, so a loop over the set bits of a mask visits
+// just the places it needs, in text order.
+//
+// Each function comes in forms: `plain` loops, which every processor runs and every build compiles;
+// `sse2`, where the compiler may assume SSE2 (every x86-64 processor); and for the two passes over
+// whole pieces (CountEqualAndPairs, SkipTwoByteBlocks) `avx2`, which GCC and Clang compile for any
+// x86-64 processor and which is chosen while the program runs, where the processor has it.
+// `baseline` is the form the build always takes: SSE2 where it has it, the plain loops elsewhere
+// (on arm64, say). The functions outside the namespaces choose the form; the codec calls those.
+// Internal to the codec. Defining QUILLMERE_NO_SIMD, for the whole build, makes the plain loops the
+// baseline on any processor and leaves out AVX2, to test them.
 
 #include <algorithm>
 #include <cstddef>
@@ -31,134 +36,14 @@ namespace quillmere::block_masks {
 
 inline constexpr std::size_t kBlockBytes = 64;
 inline constexpr std::size_t kBlockUnits = 64; // UTF-16 code units
-
-// 64 bytes loaded once and compared several times.
-struct ByteBlock {
-#if QUILLMERE_BLOCK_MASKS_SSE2
-  __m128i part[4];
-#else
-  unsigned char bytes[kBlockBytes];
-#endif
-};
-
-// Returns the 64 bytes from `bytes` on, which may lie anywhere in memory.
-inline ByteBlock LoadBlock(const unsigned char* bytes) noexcept {
-  ByteBlock block;
-#if QUILLMERE_BLOCK_MASKS_SSE2
-  const auto* const parts = reinterpret_cast<const __m128i*>(bytes);
-  block.part[0] = _mm_loadu_si128(parts);
-  block.part[1] = _mm_loadu_si128(parts + 1);
-  block.part[2] = _mm_loadu_si128(parts + 2);
-  block.part[3] = _mm_loadu_si128(parts + 3);
-#else
-  std::memcpy(block.bytes, bytes, kBlockBytes);
-#endif
-  return block;
-}
-
-#if QUILLMERE_BLOCK_MASKS_SSE2
-// Returns the mask of 64 bytes from the byte masks of their four parts of 16, written out rather
-// than looped, so that the compiler keeps the block in registers.
-inline std::uint64_t JoinMasks(int first, int second, int third, int fourth) noexcept {
-  return std::uint64_t{static_cast<std::uint32_t>(first)} |
-         std::uint64_t{static_cast<std::uint32_t>(second)} << 16 |
-         std::uint64_t{static_cast<std::uint32_t>(third)} << 32 |
-         std::uint64_t{static_cast<std::uint32_t>(fourth)} << 48;
-}
-#endif
-
-// Returns the mask of the bytes of `block` that equal `value`.
-inline std::uint64_t EqualMask(const ByteBlock& block, unsigned char value) noexcept {
-#if QUILLMERE_BLOCK_MASKS_SSE2
-  const __m128i wanted = _mm_set1_epi8(static_cast<char>(value));
-  return JoinMasks(_mm_movemask_epi8(_mm_cmpeq_epi8(block.part[0], wanted)),
-                   _mm_movemask_epi8(_mm_cmpeq_epi8(block.part[1], wanted)),
-                   _mm_movemask_epi8(_mm_cmpeq_epi8(block.part[2], wanted)),
-                   _mm_movemask_epi8(_mm_cmpeq_epi8(block.part[3], wanted)));
-#else
-  std::uint64_t mask = 0;
-  for (std::size_t i = 0; i < kBlockBytes; ++i) {
-    mask |= std::uint64_t{block.bytes[i] == value} << i;
-  }
-  return mask;
-#endif
-}
-
-// Returns the mask of the bytes of `block` that are 0x80 or above: every byte of UTF-8 outside
-// ASCII.
-inline std::uint64_t HighMask(const ByteBlock& block) noexcept {
-#if QUILLMERE_BLOCK_MASKS_SSE2
-  return JoinMasks(_mm_movemask_epi8(block.part[0]), _mm_movemask_epi8(block.part[1]),
-                   _mm_movemask_epi8(block.part[2]), _mm_movemask_epi8(block.part[3]));
-#else
-  std::uint64_t mask = 0;
-  for (std::size_t i = 0; i < kBlockBytes; ++i) {
-    mask |= std::uint64_t{block.bytes[i] >= 0x80} << i;
-  }
-  return mask;
-#endif
-}
+// The code units SkipLatin1Blocks checks at a time.
+inline constexpr std::size_t kLatin1BlockUnits = 8;
 
 // The bytes of a block above ASCII that can be part of a two-byte UTF-8 character.
 struct TwoByteMasks {
   std::uint64_t leads = 0;         // C2 to DF
   std::uint64_t continuations = 0; // 80 to BF
 };
-
-// Returns the two-byte masks of `block`. SSE2 compares bytes as signed numbers, where 80 to BF are
-// -128 to -65 and C2 to DF are -62 to -33, and ASCII is never below 0.
-inline TwoByteMasks TwoByteMasksOf(const ByteBlock& block) noexcept {
-  TwoByteMasks masks;
-#if QUILLMERE_BLOCK_MASKS_SSE2
-  const __m128i aboveContinuation = _mm_set1_epi8(-64);
-  const __m128i belowLead = _mm_set1_epi8(-63);
-  const __m128i aboveLead = _mm_set1_epi8(-32);
-  const auto continuations = [&](const __m128i part) {
-    return _mm_movemask_epi8(_mm_cmplt_epi8(part, aboveContinuation));
-  };
-  const auto leads = [&](const __m128i part) {
-    return _mm_movemask_epi8(
-        _mm_and_si128(_mm_cmpgt_epi8(part, belowLead), _mm_cmplt_epi8(part, aboveLead)));
-  };
-  masks.leads = JoinMasks(leads(block.part[0]), leads(block.part[1]), leads(block.part[2]),
-                          leads(block.part[3]));
-  masks.continuations = JoinMasks(continuations(block.part[0]), continuations(block.part[1]),
-                                  continuations(block.part[2]), continuations(block.part[3]));
-#else
-  for (std::size_t i = 0; i < kBlockBytes; ++i) {
-    const unsigned char byte = block.bytes[i];
-    masks.leads |= std::uint64_t{byte >= 0xC2 && byte <= 0xDF} << i;
-    masks.continuations |= std::uint64_t{byte >= 0x80 && byte <= 0xBF} << i;
-  }
-#endif
-  return masks;
-}
-
-// Returns how many of the `size` bytes from `bytes` on equal `value`. Blocks of 16 bytes add their
-// matches to 16 byte-wide counters, which are summed up before they can overflow.
-inline std::size_t CountEqual(const unsigned char* bytes, std::size_t size,
-                              unsigned char value) noexcept {
-  std::size_t count = 0;
-  std::size_t i = 0;
-#if QUILLMERE_BLOCK_MASKS_SSE2
-  const __m128i wanted = _mm_set1_epi8(static_cast<char>(value));
-  const __m128i zero = _mm_setzero_si128();
-  while (size - i >= 16) {
-    const std::size_t end = i + 16 * std::min<std::size_t>((size - i) / 16, 255);
-    __m128i counters = zero;
-    for (; i < end; i += 16) {
-      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-      counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(chunk, wanted));
-    }
-    const __m128i sums = _mm_sad_epu8(counters, zero);
-    count += static_cast<std::size_t>(_mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4));
-  }
-#endif
-  for (; i < size; ++i) {
-    count += static_cast<std::size_t>(bytes[i] == value);
-  }
-  return count;
-}
 
 // How often a byte value and a pair of byte values occur.
 struct ByteCounts {
@@ -187,15 +72,191 @@ constexpr std::uint64_t TwoByteFaults(std::uint64_t high, std::uint64_t leads,
   return ((leads | continuations) ^ high) | (continuations ^ (leads << 1)) | (leads >> 63);
 }
 
-namespace baseline {
+// The plain loops, for any processor. Each function does what the one of its name outside the
+// namespaces, at the end of this file, says.
+namespace plain {
 
-// CountEqualAndPairs with SSE2, or with plain loops.
+struct ByteBlock {
+  unsigned char bytes[kBlockBytes];
+};
+
+inline ByteBlock LoadBlock(const unsigned char* bytes) noexcept {
+  ByteBlock block;
+  std::memcpy(block.bytes, bytes, kBlockBytes);
+  return block;
+}
+
+inline std::uint64_t EqualMask(const ByteBlock& block, unsigned char value) noexcept {
+  std::uint64_t mask = 0;
+  for (std::size_t i = 0; i < kBlockBytes; ++i) {
+    mask |= std::uint64_t{block.bytes[i] == value} << i;
+  }
+  return mask;
+}
+
+inline std::uint64_t HighMask(const ByteBlock& block) noexcept {
+  std::uint64_t mask = 0;
+  for (std::size_t i = 0; i < kBlockBytes; ++i) {
+    mask |= std::uint64_t{block.bytes[i] >= 0x80} << i;
+  }
+  return mask;
+}
+
+inline TwoByteMasks TwoByteMasksOf(const ByteBlock& block) noexcept {
+  TwoByteMasks masks;
+  for (std::size_t i = 0; i < kBlockBytes; ++i) {
+    const unsigned char byte = block.bytes[i];
+    masks.leads |= std::uint64_t{byte >= 0xC2 && byte <= 0xDF} << i;
+    masks.continuations |= std::uint64_t{byte >= 0x80 && byte <= 0xBF} << i;
+  }
+  return masks;
+}
+
+inline std::size_t CountEqual(const unsigned char* bytes, std::size_t size,
+                              unsigned char value) noexcept {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    count += static_cast<std::size_t>(bytes[i] == value);
+  }
+  return count;
+}
+
+inline ByteCounts CountEqualAndPairs(const unsigned char* bytes, std::size_t size,
+                                     unsigned char value, unsigned char first,
+                                     unsigned char second) noexcept {
+  ByteCounts counts;
+  CountEqualAndPairsFrom(bytes, 0, size, value, first, second, counts);
+  return counts;
+}
+
+inline std::size_t SkipTwoByteBlocks(const unsigned char* bytes, std::size_t size, std::size_t from,
+                                     bool& beyondAscii) noexcept {
+  std::uint64_t seen = 0;
+  for (; size - from >= kBlockBytes; from += kBlockBytes) {
+    const ByteBlock block = LoadBlock(bytes + from);
+    const std::uint64_t high = HighMask(block);
+    seen |= high;
+    const TwoByteMasks masks = TwoByteMasksOf(block);
+    if (TwoByteFaults(high, masks.leads, masks.continuations) != 0) {
+      break;
+    }
+  }
+  beyondAscii = beyondAscii || seen != 0;
+  return from;
+}
+
+inline std::uint64_t EqualMask16(const char16_t* units, char16_t value) noexcept {
+  std::uint64_t mask = 0;
+  for (std::size_t i = 0; i < kBlockUnits; ++i) {
+    mask |= std::uint64_t{units[i] == value} << i;
+  }
+  return mask;
+}
+
+inline std::size_t SkipLatin1Blocks(const char16_t* units, std::size_t size) noexcept {
+  std::size_t start = 0;
+  for (; size - start >= kLatin1BlockUnits; start += kLatin1BlockUnits) {
+    unsigned outside = 0;
+    for (std::size_t i = start; i < start + kLatin1BlockUnits; ++i) {
+      const unsigned unit = units[i];
+      outside |= (unit >> 8) | static_cast<unsigned>((unit & 0xE0U) == 0x80U);
+    }
+    if (outside != 0) {
+      break;
+    }
+  }
+  return start;
+}
+
+} // namespace plain
+
+#if QUILLMERE_BLOCK_MASKS_SSE2
+// The same with SSE2, 16 bytes or 8 code units at a time.
+namespace sse2 {
+
+struct ByteBlock {
+  __m128i part[4];
+};
+
+inline ByteBlock LoadBlock(const unsigned char* bytes) noexcept {
+  ByteBlock block;
+  const auto* const parts = reinterpret_cast<const __m128i*>(bytes);
+  block.part[0] = _mm_loadu_si128(parts);
+  block.part[1] = _mm_loadu_si128(parts + 1);
+  block.part[2] = _mm_loadu_si128(parts + 2);
+  block.part[3] = _mm_loadu_si128(parts + 3);
+  return block;
+}
+
+// Returns the mask of 64 bytes from the byte masks of their four parts of 16, written out rather
+// than looped, so that the compiler keeps the block in registers.
+inline std::uint64_t JoinMasks(int first, int second, int third, int fourth) noexcept {
+  return std::uint64_t{static_cast<std::uint32_t>(first)} |
+         std::uint64_t{static_cast<std::uint32_t>(second)} << 16 |
+         std::uint64_t{static_cast<std::uint32_t>(third)} << 32 |
+         std::uint64_t{static_cast<std::uint32_t>(fourth)} << 48;
+}
+
+inline std::uint64_t EqualMask(const ByteBlock& block, unsigned char value) noexcept {
+  const __m128i wanted = _mm_set1_epi8(static_cast<char>(value));
+  return JoinMasks(_mm_movemask_epi8(_mm_cmpeq_epi8(block.part[0], wanted)),
+                   _mm_movemask_epi8(_mm_cmpeq_epi8(block.part[1], wanted)),
+                   _mm_movemask_epi8(_mm_cmpeq_epi8(block.part[2], wanted)),
+                   _mm_movemask_epi8(_mm_cmpeq_epi8(block.part[3], wanted)));
+}
+
+inline std::uint64_t HighMask(const ByteBlock& block) noexcept {
+  return JoinMasks(_mm_movemask_epi8(block.part[0]), _mm_movemask_epi8(block.part[1]),
+                   _mm_movemask_epi8(block.part[2]), _mm_movemask_epi8(block.part[3]));
+}
+
+// SSE2 compares bytes as signed numbers, where 80 to BF are -128 to -65 and C2 to DF are -62 to
+// -33, and ASCII is never below 0.
+inline TwoByteMasks TwoByteMasksOf(const ByteBlock& block) noexcept {
+  TwoByteMasks masks;
+  const __m128i aboveContinuation = _mm_set1_epi8(-64);
+  const __m128i belowLead = _mm_set1_epi8(-63);
+  const __m128i aboveLead = _mm_set1_epi8(-32);
+  const auto continuations = [&](const __m128i part) {
+    return _mm_movemask_epi8(_mm_cmplt_epi8(part, aboveContinuation));
+  };
+  const auto leads = [&](const __m128i part) {
+    return _mm_movemask_epi8(
+        _mm_and_si128(_mm_cmpgt_epi8(part, belowLead), _mm_cmplt_epi8(part, aboveLead)));
+  };
+  masks.leads = JoinMasks(leads(block.part[0]), leads(block.part[1]), leads(block.part[2]),
+                          leads(block.part[3]));
+  masks.continuations = JoinMasks(continuations(block.part[0]), continuations(block.part[1]),
+                                  continuations(block.part[2]), continuations(block.part[3]));
+  return masks;
+}
+
+// Blocks of 16 bytes add their matches to 16 byte-wide counters, which are summed up before they
+// can overflow.
+inline std::size_t CountEqual(const unsigned char* bytes, std::size_t size,
+                              unsigned char value) noexcept {
+  std::size_t count = 0;
+  std::size_t i = 0;
+  const __m128i wanted = _mm_set1_epi8(static_cast<char>(value));
+  const __m128i zero = _mm_setzero_si128();
+  while (size - i >= 16) {
+    const std::size_t end = i + 16 * std::min<std::size_t>((size - i) / 16, 255);
+    __m128i counters = zero;
+    for (; i < end; i += 16) {
+      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+      counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(chunk, wanted));
+    }
+    const __m128i sums = _mm_sad_epu8(counters, zero);
+    count += static_cast<std::size_t>(_mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4));
+  }
+  return count + plain::CountEqual(bytes + i, size - i, value);
+}
+
 inline ByteCounts CountEqualAndPairs(const unsigned char* bytes, std::size_t size,
                                      unsigned char value, unsigned char first,
                                      unsigned char second) noexcept {
   ByteCounts counts;
   std::size_t i = 0;
-#if QUILLMERE_BLOCK_MASKS_SSE2
   const __m128i wanted = _mm_set1_epi8(static_cast<char>(value));
   const __m128i wantedFirst = _mm_set1_epi8(static_cast<char>(first));
   const __m128i wantedSecond = _mm_set1_epi8(static_cast<char>(second));
@@ -218,12 +279,10 @@ inline ByteCounts CountEqualAndPairs(const unsigned char* bytes, std::size_t siz
     counts.pairs +=
         static_cast<std::size_t>(_mm_cvtsi128_si32(pairSums) + _mm_extract_epi16(pairSums, 4));
   }
-#endif
   CountEqualAndPairsFrom(bytes, i, size, value, first, second, counts);
   return counts;
 }
 
-// SkipTwoByteBlocks with SSE2, or with plain loops.
 inline std::size_t SkipTwoByteBlocks(const unsigned char* bytes, std::size_t size, std::size_t from,
                                      bool& beyondAscii) noexcept {
   std::uint64_t seen = 0;
@@ -240,7 +299,42 @@ inline std::size_t SkipTwoByteBlocks(const unsigned char* bytes, std::size_t siz
   return from;
 }
 
-} // namespace baseline
+inline std::uint64_t EqualMask16(const char16_t* units, char16_t value) noexcept {
+  const __m128i wanted = _mm_set1_epi16(static_cast<short>(value));
+  std::uint64_t mask = 0;
+  for (std::size_t part = 0; part < kBlockUnits; part += 16) {
+    const auto* const chunk = reinterpret_cast<const __m128i*>(units + part);
+    const __m128i low = _mm_cmpeq_epi16(_mm_loadu_si128(chunk), wanted);
+    const __m128i high = _mm_cmpeq_epi16(_mm_loadu_si128(chunk + 1), wanted);
+    const auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
+    mask |= std::uint64_t{bits} << part;
+  }
+  return mask;
+}
+
+// A unit is outside when its high byte is not zero or its low byte is 80 to 9F.
+inline std::size_t SkipLatin1Blocks(const char16_t* units, std::size_t size) noexcept {
+  static_assert(kLatin1BlockUnits == 8, "one SSE2 register of code units");
+  std::size_t start = 0;
+  const __m128i highByte = _mm_set1_epi16(static_cast<short>(0xFF00));
+  const __m128i controlBits = _mm_set1_epi16(0x00E0);
+  const __m128i controlRange = _mm_set1_epi16(0x0080);
+  for (; size - start >= kLatin1BlockUnits; start += kLatin1BlockUnits) {
+    const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + start));
+    const __m128i belowHigh = _mm_cmpeq_epi16(_mm_and_si128(chars, highByte), _mm_setzero_si128());
+    const __m128i control = _mm_cmpeq_epi16(_mm_and_si128(chars, controlBits), controlRange);
+    if (_mm_movemask_epi8(_mm_andnot_si128(control, belowHigh)) != 0xFFFF) {
+      break;
+    }
+  }
+  return start;
+}
+
+} // namespace sse2
+namespace baseline = sse2;
+#else
+namespace baseline = plain;
+#endif
 
 #if QUILLMERE_BLOCK_MASKS_AVX2
 namespace avx2 {
@@ -369,6 +463,36 @@ inline bool UseAvx2() noexcept {
 #endif
 }
 
+// 64 bytes loaded once and compared several times.
+using ByteBlock = baseline::ByteBlock;
+
+// Returns the 64 bytes from `bytes` on, which may lie anywhere in memory.
+inline ByteBlock LoadBlock(const unsigned char* bytes) noexcept {
+  return baseline::LoadBlock(bytes);
+}
+
+// Returns the mask of the bytes of `block` that equal `value`.
+inline std::uint64_t EqualMask(const ByteBlock& block, unsigned char value) noexcept {
+  return baseline::EqualMask(block, value);
+}
+
+// Returns the mask of the bytes of `block` that are 0x80 or above: every byte of UTF-8 outside
+// ASCII.
+inline std::uint64_t HighMask(const ByteBlock& block) noexcept {
+  return baseline::HighMask(block);
+}
+
+// Returns the two-byte masks of `block`.
+inline TwoByteMasks TwoByteMasksOf(const ByteBlock& block) noexcept {
+  return baseline::TwoByteMasksOf(block);
+}
+
+// Returns how many of the `size` bytes from `bytes` on equal `value`.
+inline std::size_t CountEqual(const unsigned char* bytes, std::size_t size,
+                              unsigned char value) noexcept {
+  return baseline::CountEqual(bytes, size, value);
+}
+
 // Returns how many of the `size` bytes from `bytes` on equal `value`, and at how many positions the
 // byte equals `first` and the byte after it, also among the `size`, `second`. Blocks add their
 // matches to byte-wide counters, which are summed up before they can overflow.
@@ -400,24 +524,15 @@ inline std::size_t SkipTwoByteBlocks(const unsigned char* bytes, std::size_t siz
 
 // Returns the mask of the 64 UTF-16 code units from `units` on that equal `value`.
 inline std::uint64_t EqualMask16(const char16_t* units, char16_t value) noexcept {
-#if QUILLMERE_BLOCK_MASKS_SSE2
-  const __m128i wanted = _mm_set1_epi16(static_cast<short>(value));
-  std::uint64_t mask = 0;
-  for (std::size_t part = 0; part < kBlockUnits; part += 16) {
-    const auto* const chunk = reinterpret_cast<const __m128i*>(units + part);
-    const __m128i low = _mm_cmpeq_epi16(_mm_loadu_si128(chunk), wanted);
-    const __m128i high = _mm_cmpeq_epi16(_mm_loadu_si128(chunk + 1), wanted);
-    const auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
-    mask |= std::uint64_t{bits} << part;
-  }
-  return mask;
-#else
-  std::uint64_t mask = 0;
-  for (std::size_t i = 0; i < kBlockUnits; ++i) {
-    mask |= std::uint64_t{units[i] == value} << i;
-  }
-  return mask;
-#endif
+  return baseline::EqualMask16(units, value);
+}
+
+// Returns how many of the `size` UTF-16 code units from `units` on, in whole blocks of
+// kLatin1BlockUnits, are below 0x80 or 0xA0 to 0xFF (Latin-1 without its C1 controls, which
+// Windows-1252 shares with it), up to the first block that holds another unit; 0 for fewer units
+// than a block.
+inline std::size_t SkipLatin1Blocks(const char16_t* units, std::size_t size) noexcept {
+  return baseline::SkipLatin1Blocks(units, size);
 }
 
 // Returns the number of set bits of `mask`. std::popcount becomes a library call where the

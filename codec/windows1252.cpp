@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "windows1252.hpp"
 
-#include <array>
+#include "block_masks.hpp"
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define QUILLMERE_HAVE_SSE2 1
-#endif
+#include <array>
 
 namespace quillmere {
 namespace {
@@ -38,39 +35,6 @@ constexpr int Lookup(char16_t ch) {
     }
   }
   return -1;
-}
-
-// Returns how many characters at the start of `text`, in whole blocks of eight, the code page
-// shares with Latin-1 (below 0x80, or 0xA0 to 0xFF): nearly all of a German text, checked eight
-// at a time.
-std::size_t SharedWithLatin1Prefix(std::u16string_view text) noexcept {
-  constexpr std::size_t kBlock = 8;
-  std::size_t start = 0;
-#if QUILLMERE_HAVE_SSE2
-  const __m128i highByte = _mm_set1_epi16(static_cast<short>(0xFF00));
-  const __m128i controlBits = _mm_set1_epi16(0x00E0);
-  const __m128i controlRange = _mm_set1_epi16(0x0080);
-  for (; start + kBlock <= text.size(); start += kBlock) {
-    const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + start));
-    const __m128i belowHigh = _mm_cmpeq_epi16(_mm_and_si128(chars, highByte), _mm_setzero_si128());
-    const __m128i control = _mm_cmpeq_epi16(_mm_and_si128(chars, controlBits), controlRange);
-    if (_mm_movemask_epi8(_mm_andnot_si128(control, belowHigh)) != 0xFFFF) {
-      break;
-    }
-  }
-#else
-  for (; start + kBlock <= text.size(); start += kBlock) {
-    unsigned outside = 0;
-    for (std::size_t i = start; i < start + kBlock; ++i) {
-      const unsigned ch = text[i];
-      outside |= (ch >> 8) | static_cast<unsigned>((ch & 0xE0U) == 0x80U);
-    }
-    if (outside != 0) {
-      break;
-    }
-  }
-#endif
-  return start;
 }
 
 } // namespace
@@ -113,7 +77,8 @@ std::u16string ToWindows1252Repertoire(std::u16string_view text) {
 std::size_t CountUnencodable(std::u16string_view text) noexcept {
   std::size_t count = 0;
   while (!text.empty()) {
-    text.remove_prefix(SharedWithLatin1Prefix(text));
+    // Nearly all of a German text is shared with Latin-1, and skipped in blocks.
+    text.remove_prefix(block_masks::SkipLatin1Blocks(text.data(), text.size()));
     if (text.empty()) {
       break;
     }

@@ -173,30 +173,40 @@ EngineRun RunEngine(const std::string& text, TextEncoding encoding, const std::s
 
 } // namespace
 
-// Checks that the AVX2 forms of the passes over pieces, where the processor runs them, give what
-// the SSE2 or plain forms give, from every start within the first block.
+// Checks that the forms of the passes over pieces this build has (SSE2, and AVX2 where the
+// processor runs it) give what the plain loops give, from every start within the first block.
 void CheckProcessorFormsAgree(const std::string& text) {
-#if QUILLMERE_BLOCK_MASKS_AVX2
   namespace masks = quillmere::block_masks;
-  if (!masks::UseAvx2()) {
-    return;
-  }
-  const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const masks::ByteCounts avx2 =
-      masks::avx2::CountEqualAndPairs(bytes, text.size(), 0x20, 0xC2, 0xA0);
-  const masks::ByteCounts baseline =
-      masks::baseline::CountEqualAndPairs(bytes, text.size(), 0x20, 0xC2, 0xA0);
-  Check(avx2.equal == baseline.equal && avx2.pairs == baseline.pairs);
-  for (std::size_t from = 0; from < std::min<std::size_t>(text.size(), 64); ++from) {
-    bool avx2Beyond = false;
-    bool baselineBeyond = false;
-    Check(masks::avx2::SkipTwoByteBlocks(bytes, text.size(), from, avx2Beyond) ==
-          masks::baseline::SkipTwoByteBlocks(bytes, text.size(), from, baselineBeyond));
-    Check(avx2Beyond == baselineBeyond);
-  }
-#else
-  static_cast<void>(text);
+  using Counter = masks::ByteCounts (*)(const unsigned char*, std::size_t, unsigned char,
+                                        unsigned char, unsigned char);
+  using Skipper = std::size_t (*)(const unsigned char*, std::size_t, std::size_t, bool&);
+  struct Form {
+    Counter count;
+    Skipper skip;
+  };
+  std::vector<Form> forms;
+#if QUILLMERE_BLOCK_MASKS_SSE2
+  forms.push_back({masks::sse2::CountEqualAndPairs, masks::sse2::SkipTwoByteBlocks});
 #endif
+#if QUILLMERE_BLOCK_MASKS_AVX2
+  if (masks::UseAvx2()) {
+    forms.push_back({masks::avx2::CountEqualAndPairs, masks::avx2::SkipTwoByteBlocks});
+  }
+#endif
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const masks::ByteCounts plain =
+      masks::plain::CountEqualAndPairs(bytes, text.size(), 0x20, 0xC2, 0xA0);
+  for (const Form& form : forms) {
+    const masks::ByteCounts counts = form.count(bytes, text.size(), 0x20, 0xC2, 0xA0);
+    Check(counts.equal == plain.equal && counts.pairs == plain.pairs);
+    for (std::size_t from = 0; from < std::min<std::size_t>(text.size(), 64); ++from) {
+      bool formBeyond = false;
+      bool plainBeyond = false;
+      Check(form.skip(bytes, text.size(), from, formBeyond) ==
+            masks::plain::SkipTwoByteBlocks(bytes, text.size(), from, plainBeyond));
+      Check(formBeyond == plainBeyond);
+    }
+  }
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
