@@ -110,9 +110,9 @@ Message MessageFromArgument(std::string_view utf8) {
   return Checked({std::move(message.codes), message.replaced});
 }
 
-Message MessageFromFile(const std::string& path, Encoding encoding) {
+Message MessageFromFile(const std::string& path, TextEncoding encoding) {
   std::string bytes = ReadWhole(path);
-  if (encoding == Encoding::Windows1252) {
+  if (encoding == TextEncoding::Windows1252) {
     return Checked({std::move(bytes), 0});
   }
   MessageCodes message = MessageCodesFromUtf8(bytes);
@@ -128,8 +128,8 @@ HideReport HideInPieces(const PieceSource& cover, std::string_view coverName,
   TextScanner scanner(settings.encoding);
   // A Windows-1252 cover is read as UTF-8 too: valid UTF-8 beyond ASCII would be corrupted where
   // the last byte of a character is A0, a no-break space in Windows-1252.
-  const bool lookForUtf8 = settings.encoding == Encoding::Windows1252 && !settings.force;
-  TextScanner asUtf8(Encoding::Utf8);
+  const bool lookForUtf8 = settings.encoding == TextEncoding::Windows1252 && !settings.force;
+  TextScanner asUtf8(TextEncoding::Utf8);
   std::optional<GapHider> hider;
   if (write) {
     hider.emplace(settings.encoding, message.codes);
@@ -154,7 +154,7 @@ HideReport HideInPieces(const PieceSource& cover, std::string_view coverName,
     if (!hider) {
       return;
     }
-    if (settings.encoding == Encoding::Windows1252) {
+    if (settings.encoding == TextEncoding::Windows1252) {
       hider->HideInPlace(piece);
       emit(bytes);
       return;
@@ -183,7 +183,7 @@ HideReport HideInPieces(const PieceSource& cover, std::string_view coverName,
   return report;
 }
 
-void RevealInPieces(const PieceSource& stego, std::string_view name, Encoding encoding, bool bits,
+void RevealInPieces(const PieceSource& stego, std::string_view name, TextEncoding encoding, bool bits,
                     const ByteSink& print) {
   // The whole text is checked, also after the message's end, before anything is printed. The
   // bits wait for that packed, one bit per gap, and go out a piece at a time.
@@ -225,7 +225,7 @@ void RevealInPieces(const PieceSource& stego, std::string_view name, Encoding en
                               : std::string("no hidden message: its first eight gaps are "
                                             "ordinary spaces"));
   }
-  if (encoding == Encoding::Windows1252) {
+  if (encoding == TextEncoding::Windows1252) {
     print(message.Codes());
     return;
   }
@@ -233,7 +233,7 @@ void RevealInPieces(const PieceSource& stego, std::string_view name, Encoding en
   print(shown);
 }
 
-std::string RevealInPieces(const PieceSource& stego, std::string_view name, Encoding encoding,
+std::string RevealInPieces(const PieceSource& stego, std::string_view name, TextEncoding encoding,
                            bool bits) {
   std::string shown;
   RevealInPieces(stego, name, encoding, bits, [&shown](std::string_view bytes) { shown += bytes; });
@@ -247,7 +247,7 @@ Message WholeCharactersThatFit(const Message& message, std::uint64_t gaps) {
   return {message.codes.substr(0, static_cast<std::size_t>(gaps / 8)), message.replaced};
 }
 
-CoverCapacity MeasureInPieces(const PieceSource& cover, std::string_view name, Encoding encoding) {
+CoverCapacity MeasureInPieces(const PieceSource& cover, std::string_view name, TextEncoding encoding) {
   TextScanner scanner(encoding);
   ForEachPiece(cover, [&](std::span<char> piece) {
     if (!scanner.Scan({piece.data(), piece.size()})) {

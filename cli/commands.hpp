@@ -16,9 +16,6 @@
 // standard streams.
 namespace quillmere::cli {
 
-// The character codings the tool reads and writes.
-using Encoding = TextEncoding;
-
 // A message to hide: one Windows-1252 code per character, none of them 0.
 struct Message {
   std::string codes;
@@ -37,7 +34,7 @@ Message MessageFromArgument(std::string_view utf8);
 // be valid, or the error names the first bad byte and suggests --encoding windows-1252; in
 // Windows-1252 every byte is the code of one character. Throws ToolError also when the file cannot
 // be read or the message holds U+0000, at which reveal would stop.
-Message MessageFromFile(const std::string& path, Encoding encoding);
+Message MessageFromFile(const std::string& path, TextEncoding encoding);
 
 // Returns the next piece of a text, which the receiver may change, or an empty piece at its end.
 using PieceSource = std::function<std::span<char>()>;
@@ -45,7 +42,7 @@ using PieceSource = std::function<std::span<char>()>;
 using ByteSink = std::function<void(std::string_view)>;
 
 struct HideSettings {
-  Encoding encoding = Encoding::Utf8;
+  TextEncoding encoding = TextEncoding::Utf8;
   bool truncate = false;
   bool force = false; // hide with Windows-1252 even in a cover that reads as UTF-8
 };
@@ -83,11 +80,11 @@ public:
 // the window reads it. Throws ToolError, naming the text `name`, when it is not valid UTF-8;
 // NoHiddenMessage when the message is empty, saying whether the text has no gaps, only ordinary
 // spaces, or no-break spaces after its first eight gaps. Nothing is printed when it throws.
-void RevealInPieces(const PieceSource& stego, std::string_view name, Encoding encoding, bool bits,
+void RevealInPieces(const PieceSource& stego, std::string_view name, TextEncoding encoding, bool bits,
                     const ByteSink& print);
 
 // Returns all that RevealInPieces prints, in one string.
-std::string RevealInPieces(const PieceSource& stego, std::string_view name, Encoding encoding,
+std::string RevealInPieces(const PieceSource& stego, std::string_view name, TextEncoding encoding,
                            bool bits);
 
 // Returns `message` cut to the whole characters that `gaps` gaps hold, eight gaps each; the
@@ -101,7 +98,7 @@ struct CoverCapacity {
 
 // Returns how much the text that `cover` hands out can hold once its no-break spaces are made
 // plain, as hide does. Throws ToolError, naming it `name`, when it is not valid UTF-8.
-CoverCapacity MeasureInPieces(const PieceSource& cover, std::string_view name, Encoding encoding);
+CoverCapacity MeasureInPieces(const PieceSource& cover, std::string_view name, TextEncoding encoding);
 
 // In the options, "-" names standard input or output; an empty path names no file.
 struct HideOptions {
@@ -113,13 +110,13 @@ struct HideOptions {
 
 struct RevealOptions {
   std::string stegoPath = "-";
-  Encoding encoding = Encoding::Utf8;
+  TextEncoding encoding = TextEncoding::Utf8;
   bool bits = false; // print the bit string and a line end instead of the message
 };
 
 struct CapacityOptions {
   std::string coverPath = "-";
-  Encoding encoding = Encoding::Utf8;
+  TextEncoding encoding = TextEncoding::Utf8;
 };
 
 // Receives the warnings of a run, one line each without the line end.

@@ -21,7 +21,7 @@
 
 namespace {
 
-using quillmere::cli::Encoding;
+using quillmere::TextEncoding;
 
 constexpr int kUsageMistake = 2;
 
@@ -69,20 +69,20 @@ public:
 
 // Returns the coding named `name`: utf-8, windows-1252 or its other name cp1252, in any case.
 // Throws CLI::ValidationError for any other name, numbers included.
-Encoding EncodingNamed(const std::string& name) {
+TextEncoding EncodingNamed(const std::string& name) {
   std::string lower = name;
   std::transform(lower.begin(), lower.end(), lower.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (lower == "utf-8") {
-    return Encoding::Utf8;
+    return TextEncoding::Utf8;
   }
   if (lower == "windows-1252" || lower == "cp1252") {
-    return Encoding::Windows1252;
+    return TextEncoding::Windows1252;
   }
   throw CLI::ValidationError("unknown encoding '" + name + "' (choose utf-8 or windows-1252)");
 }
 
-void AddEncodingOption(CLI::App& command, Encoding& encoding) {
+void AddEncodingOption(CLI::App& command, TextEncoding& encoding) {
   command
       .add_option_function<std::string>(
           "--encoding", [&encoding](const std::string& name) { encoding = EncodingNamed(name); },

@@ -29,7 +29,7 @@ std::size_t Utf8Length(unsigned char lead) noexcept {
 // completes it, so that what has been drawn always ends between characters.
 class GapDrawer {
 public:
-  GapDrawer(Encoding encoding, GapView view) noexcept : utf8_(encoding == Encoding::Utf8) {
+  GapDrawer(TextEncoding encoding, GapView view) noexcept : utf8_(encoding == TextEncoding::Utf8) {
     if (view == GapView::Colour) {
       oneGap_ = kColouredGap;
     } else {
@@ -155,7 +155,7 @@ GapView ChooseGapView(bool marks, ColourWhen when, bool terminal, const char* no
   return colour && !marks ? GapView::Colour : GapView::Marks;
 }
 
-ShowReport ShowInPieces(const PieceSource& text, std::string_view name, Encoding encoding,
+ShowReport ShowInPieces(const PieceSource& text, std::string_view name, TextEncoding encoding,
                         GapView view, const ByteSink& write) {
   TextScanner scanner(encoding);
   MessageReader message(encoding);
@@ -192,7 +192,7 @@ ShowReport ShowInPieces(const PieceSource& text, std::string_view name, Encoding
   return {scanner.Gaps(), scanner.NoBreakSpaces(), message.Codes()};
 }
 
-std::string ShowSummary(const ShowReport& report, Encoding encoding) {
+std::string ShowSummary(const ShowReport& report, TextEncoding encoding) {
   std::string line = Counted(report.gaps, "gap", "gaps") + ", " +
                      Counted(report.ones, "holds a 1", "hold a 1") + ": ";
   if (report.message.empty()) {
@@ -207,7 +207,7 @@ std::string ShowSummary(const ShowReport& report, Encoding encoding) {
   if (message.size() > kShownCharacters) {
     codes += kEllipsisCode;
   }
-  if (encoding == Encoding::Windows1252) {
+  if (encoding == TextEncoding::Windows1252) {
     return line + codes;
   }
   AppendCodesAsUtf8(codes, line);

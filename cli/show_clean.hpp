@@ -45,18 +45,18 @@ struct ShowReport {
 // ToolError, naming the text `name`, when it is not valid UTF-8, as reveal does; `write` has then
 // received the text up to, not including, its first bad byte. A no-break space or a character
 // split between pieces comes out whole with the piece that completes it.
-ShowReport ShowInPieces(const PieceSource& text, std::string_view name, Encoding encoding,
+ShowReport ShowInPieces(const PieceSource& text, std::string_view name, TextEncoding encoding,
                         GapView view, const ByteSink& write);
 
 // Returns the line show ends with, in `encoding`: how many gaps, how many hold a 1, and the
 // message in quotes, its first 60 characters, control characters, quotes and backslashes written
 // as escapes so that it stays one line, and "…" where it was longer. Without a message, says
 // "no hidden message".
-std::string ShowSummary(const ShowReport& report, Encoding encoding);
+std::string ShowSummary(const ShowReport& report, TextEncoding encoding);
 
 struct ShowOptions {
   std::string path = "-"; // "-": standard input; an empty path names no file
-  Encoding encoding = Encoding::Utf8;
+  TextEncoding encoding = TextEncoding::Utf8;
   bool marks = false;
   ColourWhen colour = ColourWhen::Auto;
 };
@@ -73,7 +73,7 @@ void RunShow(const ShowOptions& options, const NoteSink& note);
 struct CleanOptions {
   std::string inputPath = "-";  // "-": standard input; an empty path names no file
   std::string outputPath = "-"; // "-": standard output
-  Encoding encoding = Encoding::Utf8;
+  TextEncoding encoding = TextEncoding::Utf8;
   bool force = false; // with Windows-1252, clean even a text that reads as UTF-8
 };
 

@@ -46,7 +46,7 @@ struct Shown {
   std::string error;
 };
 
-Shown Show(const std::string& text, std::size_t pieceBytes, Encoding encoding, GapView view) {
+Shown Show(const std::string& text, std::size_t pieceBytes, TextEncoding encoding, GapView view) {
   Shown shown;
   try {
     shown.report = ShowInPieces(PiecesOf(text, pieceBytes), "text.txt", encoding, view,
@@ -86,7 +86,7 @@ TEST(ShowInPieces, StopsRightBeforeTheFirstBadByteWhereverItLies) {
       {"\xC2\xA0\xC3\xA0\xA0", 2, "\xC2\xB7\xC3\xA0", 4},
   };
   for (const Case& c : cases) {
-    const Shown shown = Show(c.text, c.pieceBytes, Encoding::Utf8, GapView::Marks);
+    const Shown shown = Show(c.text, c.pieceBytes, TextEncoding::Utf8, GapView::Marks);
     EXPECT_EQ(shown.bytes, c.drawn) << c.text;
     EXPECT_EQ(shown.error, "text.txt: not valid UTF-8 at byte offset " + std::to_string(c.offset) +
                                " (use --encoding windows-1252 for files in that code page)");
@@ -131,27 +131,27 @@ TEST(ShowSummary, KeepsTheMessageOnOneLineAndCutsItAtSixtyCharacters) {
   const std::string sixty(60, 'x');
   struct Case {
     ShowReport report;
-    Encoding encoding;
+    TextEncoding encoding;
     std::string line;
   };
   const Case cases[] = {
-      {{1204, 50, "Um acht am Tor"}, Encoding::Utf8, "1204 gaps, 50 hold a 1: \"Um acht am Tor\""},
-      {{1, 1, "\xE4"}, Encoding::Utf8, "1 gap, 1 holds a 1: \"\xC3\xA4\""},
-      {{9, 1, "\xE4"}, Encoding::Windows1252, "9 gaps, 1 holds a 1: \"\xE4\""},
+      {{1204, 50, "Um acht am Tor"}, TextEncoding::Utf8, "1204 gaps, 50 hold a 1: \"Um acht am Tor\""},
+      {{1, 1, "\xE4"}, TextEncoding::Utf8, "1 gap, 1 holds a 1: \"\xC3\xA4\""},
+      {{9, 1, "\xE4"}, TextEncoding::Windows1252, "9 gaps, 1 holds a 1: \"\xE4\""},
       {{99, 9, "a\nb\r\t\"\\\x1B[31m\x7F\x9D"},
-       Encoding::Utf8,
+       TextEncoding::Utf8,
        "99 gaps, 9 hold a 1: \"a\\nb\\r\\t\\\"\\\\\\x1B[31m\\x7F\\x9D\""},
-      {{999, 99, sixty}, Encoding::Utf8, "999 gaps, 99 hold a 1: \"" + sixty + "\""},
+      {{999, 99, sixty}, TextEncoding::Utf8, "999 gaps, 99 hold a 1: \"" + sixty + "\""},
       {{999, 99, sixty + "y"},
-       Encoding::Utf8,
+       TextEncoding::Utf8,
        "999 gaps, 99 hold a 1: \"" + sixty + "\"\xE2\x80\xA6"},
       {{999, 99, sixty + "y"},
-       Encoding::Windows1252,
+       TextEncoding::Windows1252,
        "999 gaps, 99 hold a 1: \"" + sixty + "\"\x85"},
-      {{0, 0, ""}, Encoding::Utf8, "0 gaps, 0 hold a 1: no hidden message"},
-      {{48, 0, ""}, Encoding::Utf8, "48 gaps, 0 hold a 1: no hidden message"},
+      {{0, 0, ""}, TextEncoding::Utf8, "0 gaps, 0 hold a 1: no hidden message"},
+      {{48, 0, ""}, TextEncoding::Utf8, "48 gaps, 0 hold a 1: no hidden message"},
       {{48, 3, ""},
-       Encoding::Utf8,
+       TextEncoding::Utf8,
        "48 gaps, 3 hold a 1: no hidden message (its first eight gaps are ordinary spaces)"},
   };
   for (const Case& c : cases) {

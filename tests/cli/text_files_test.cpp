@@ -40,7 +40,7 @@ Hidden Hide(const std::string& cover, std::string_view message, bool truncate = 
 }
 
 std::string Reveal(const std::string& stego) {
-  return RevealInPieces(PiecesOf(stego), "stego.txt", Encoding::Utf8, false);
+  return RevealInPieces(PiecesOf(stego), "stego.txt", TextEncoding::Utf8, false);
 }
 
 // A file in the temporary folder, removed at the end of the test.
@@ -71,16 +71,16 @@ TEST(HideInPieces, AnEmptyMessageGivesBackEveryByteOfACoverWithoutNoBreakSpaces)
   struct Case {
     const char* name;
     std::string bytes;
-    Encoding encoding;
+    TextEncoding encoding;
   };
   const Case cases[] = {
-      {"CR LF, tab, no final line end", "Zeile eins\r\n\tZeile zwei", Encoding::Utf8},
-      {"byte order mark and umlauts", "\xEF\xBB\xBF\xC3\xA4rger \xC3\x9F", Encoding::Utf8},
+      {"CR LF, tab, no final line end", "Zeile eins\r\n\tZeile zwei", TextEncoding::Utf8},
+      {"byte order mark and umlauts", "\xEF\xBB\xBF\xC3\xA4rger \xC3\x9F", TextEncoding::Utf8},
       {"four-byte character",
        "Gr\xC3\xBC\xC3\x9F"
        "e \xF0\x9F\x98\x80!",
-       Encoding::Utf8},
-      {"every Windows-1252 byte but A0", all, Encoding::Windows1252},
+       TextEncoding::Utf8},
+      {"every Windows-1252 byte but A0", all, TextEncoding::Windows1252},
   };
   for (const Case& c : cases) {
     for (const std::size_t pieceBytes : {std::size_t{1}, std::size_t{3}, kPieceBytes}) {
@@ -114,7 +114,7 @@ TEST(TextReader, InvalidUtf8NamesTheOffsetOfTheFirstBadByteAlsoAcrossPieceBorder
     const ScratchFile file(c.bytes);
     TextReader reader(file.Path());
     try {
-      MeasureInPieces([&reader] { return reader.Next(); }, reader.Name(), Encoding::Utf8);
+      MeasureInPieces([&reader] { return reader.Next(); }, reader.Name(), TextEncoding::Utf8);
       ADD_FAILURE() << "accepted " << c.offset;
     } catch (const ToolError& error) {
       EXPECT_EQ(std::string(error.what()),
