@@ -158,11 +158,13 @@ public:
   }
 };
 
-} // namespace
-
+// Returns `text` as a text box keeps it: characters without a Windows-1252 code replaced by "?",
+// and cut at its first U+0000.
 QString TextBoxText(const QString& text) {
   return InRepertoire(UpToNul(text));
 }
+
+} // namespace
 
 CoverTextBox::CoverTextBox(QWidget* parent) : GapBlindTextEdit(parent) {
   setTabChangesFocus(true);

@@ -15,10 +15,6 @@
 // the codec codes it.
 namespace quillmere {
 
-// Returns `text` as a text box keeps it: characters without a Windows-1252 code replaced by "?",
-// and cut at its first U+0000.
-QString TextBoxText(const QString& text);
-
 // The multi-line cover text box. Tab moves the focus; Enter, also with Shift, starts a new line.
 // Its lines wrap and show as if every U+00A0 were U+0020, so the bits of the gaps never show.
 // It keeps a copy of its document's text, updated with every change whoever makes it, so that
