@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "byte_gaps.hpp"
 
 #include "block_masks.hpp"
@@ -361,6 +362,13 @@ void BitReader::Read(std::string_view piece, std::string& bits) {
   } else {
     ForEachGap<false>(BytesOf(piece), piece.size(), false, visit);
   }
+}
+
+std::uint64_t FindInvalidUtf8(std::string_view bytes) noexcept {
+  TextScanner scanner(TextEncoding::Utf8);
+  scanner.Scan(bytes);
+  scanner.Finish();
+  return scanner.InvalidOffset();
 }
 
 } // namespace quillmere

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "utf8_bytes.hpp"
@@ -48,8 +49,6 @@ public:
 
   // Returns true once every bit was handed out.
   [[nodiscard]] bool Done() const noexcept { return next_ >= Size(); }
-  // Returns the number of bits handed out so far.
-  [[nodiscard]] std::uint64_t Position() const noexcept { return next_; }
   // Returns the number of bits: eight per code.
   [[nodiscard]] std::uint64_t Size() const noexcept { return std::uint64_t{codes_.size()} * 8; }
 
@@ -76,8 +75,6 @@ public:
   // the first invalid or unfinished character), or kNoOffset while none is known.
   [[nodiscard]] std::uint64_t InvalidOffset() const noexcept { return invalid_; }
 
-  // Returns the plain spaces counted so far.
-  [[nodiscard]] std::uint64_t Spaces() const noexcept { return spaces_; }
   // Returns the no-break spaces counted so far.
   [[nodiscard]] std::uint64_t NoBreakSpaces() const noexcept { return noBreakSpaces_; }
   // Returns all gaps counted so far: what hide can fill once the no-break spaces are plain.
@@ -97,6 +94,10 @@ private:
   unsigned char held_[4] = {}; // the start of a character that the last piece cut short
   std::size_t heldCount_ = 0;
 };
+
+// Returns the offset of the first byte of `bytes` that is not valid UTF-8 (the start of the first
+// invalid or unfinished character), or kNoOffset: what a TextScanner for UTF-8 finds in them.
+std::uint64_t FindInvalidUtf8(std::string_view bytes) noexcept;
 
 // Hides a message in a text fed in consecutive pieces, as hide does on the whole text: gap n takes
 // bit n of the message (a no-break space for 1), and every gap after the last bit is a plain space,
@@ -125,11 +126,6 @@ public:
 
   // Returns what Hide kept back after the last piece: nothing or the byte C2.
   std::string_view Finish() noexcept;
-
-  // Returns the message bits written into gaps so far.
-  [[nodiscard]] std::uint64_t BitsHidden() const noexcept { return bits_.Position(); }
-  // Returns the gaps the message needs: eight per code.
-  [[nodiscard]] std::uint64_t BitsNeeded() const noexcept { return bits_.Size(); }
 
 private:
   TextEncoding encoding_;

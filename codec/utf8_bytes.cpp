@@ -1,6 +1,6 @@
+// SPDX-License-Identifier: MIT
 #include "utf8_bytes.hpp"
 
-#include "byte_gaps.hpp"
 #include "windows1252.hpp"
 
 namespace quillmere {
@@ -18,37 +18,27 @@ unsigned char CodeOf(std::uint32_t codePoint, std::size_t& replaced) {
 
 } // namespace
 
-std::uint64_t FindInvalidUtf8(std::string_view bytes) noexcept {
-  TextScanner scanner(TextEncoding::Utf8);
-  scanner.Scan(bytes);
-  scanner.Finish();
-  return scanner.InvalidOffset();
-}
-
 MessageCodes MessageCodesFromUtf8(std::string_view utf8) {
   MessageCodes message;
-  message.invalidOffset = FindInvalidUtf8(utf8);
-  if (message.invalidOffset != kNoOffset) {
-    return message;
-  }
   message.codes.reserve(utf8.size());
   const auto* const bytes = reinterpret_cast<const unsigned char*>(utf8.data());
   for (std::size_t at = 0; at < utf8.size();) {
     const unsigned lead = bytes[at];
     std::uint32_t codePoint = 0;
-    if (lead < 0x80) {
+    const int length = lead < 0x80 ? 1 : Utf8SequenceLength(bytes + at, utf8.size() - at);
+    if (length == 1) {
       codePoint = lead;
-      at += 1;
-    } else if (lead < 0xE0) {
+    } else if (length == 2) {
       codePoint = ((lead & 0x1FU) << 6) | (bytes[at + 1] & 0x3FU);
-      at += 2;
-    } else if (lead < 0xF0) {
+    } else if (length == 3) {
       codePoint = ((lead & 0x0FU) << 12) | ((bytes[at + 1] & 0x3FU) << 6) | (bytes[at + 2] & 0x3FU);
-      at += 3;
-    } else {
+    } else if (length == 4) {
       codePoint = 0x10000; // stands for every character above U+FFFF: none has a code
-      at += 4;
+    } else {
+      // Invalid, or cut short by the end of the text.
+      return MessageCodes{{}, 0, at};
     }
+    at += static_cast<std::size_t>(length);
     message.codes.push_back(static_cast<char>(CodeOf(codePoint, message.replaced)));
   }
   return message;

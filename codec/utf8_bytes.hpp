@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <cstddef>
@@ -60,10 +61,6 @@ inline int Utf8SequenceLength(const unsigned char* bytes, std::size_t available)
   }
   return length;
 }
-
-// Returns the offset of the first byte of `bytes` that is not valid UTF-8 (the start of the first
-// invalid or unfinished character), or kNoOffset. TextScanner finds it in a text read in pieces.
-std::uint64_t FindInvalidUtf8(std::string_view bytes) noexcept;
 
 // A message as the Windows-1252 codes of its characters, one byte per character.
 struct MessageCodes {
