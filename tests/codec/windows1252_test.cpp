@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace quillmere {
 namespace {
 
@@ -12,6 +14,35 @@ TEST(Windows1252, EveryByteHasOneCharacterThatMapsBackToIt) {
     const char16_t ch = Windows1252Char(byte);
     EXPECT_TRUE(HasWindows1252Code(ch)) << code;
     EXPECT_EQ(Windows1252Code(ch), byte) << code;
+  }
+}
+
+// The code page's bytes 80 to 9F as the WHATWG Encoding Standard's index-windows-1252 lists them
+// (the same as Unicode's CP1252.TXT, with the five unassigned bytes as the C1 controls of their
+// number); every other byte is the Latin-1 character of its number. Written out here, apart from
+// the codec's own table, so that a slip in either shows.
+constexpr std::array<char16_t, 32> kStandardHighRange = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char16_t StandardCharOf(int code) {
+  return code >= 0x80 && code < 0xA0 ? kStandardHighRange[static_cast<std::size_t>(code - 0x80)]
+                                     : static_cast<char16_t>(code);
+}
+
+TEST(Windows1252, AllBytesAndAllCharactersAgreeWithTheStandardsIndex) {
+  std::array<int, 0x10000> codeOf{};
+  codeOf.fill(-1);
+  for (int code = 0; code < 256; ++code) {
+    EXPECT_EQ(Windows1252Char(static_cast<std::uint8_t>(code)), StandardCharOf(code)) << code;
+    codeOf[StandardCharOf(code)] = code;
+  }
+  for (int value = 0; value < 0x10000; ++value) {
+    const auto ch = static_cast<char16_t>(value);
+    const int code = codeOf[static_cast<std::size_t>(value)];
+    ASSERT_EQ(HasWindows1252Code(ch), code >= 0) << value;
+    ASSERT_EQ(Windows1252Code(ch), code >= 0 ? code : kReplacementCode) << value;
   }
 }
 
