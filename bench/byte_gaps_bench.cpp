@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Throughput of the byte-level gap engine on a 10 MiB cover of German prose (the fortunes-de texts
 // where installed, else generated words), fed in pieces of 256 KiB as a file would be read, next to
 // a memcpy of the same pieces into one buffer (Memcpy) and of the whole cover into another

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "os_files.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # CLI11 and utfcpp are header-only, but Debian's CMake files for them put /usr/include and a Linux
 # library path on their targets, where a cross compiler must not look. For a cross build their
 # headers are copied from the build machine into the build tree instead, and offered as imported

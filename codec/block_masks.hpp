@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The processor-specific code of the codec, and only that: bit masks over blocks of 64 bytes, or of

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-compiles for 64-bit Windows with Debian's mingw-w64 (the posix thread model, which
 # std::thread and std::mutex need) and runs what it builds under wine.
 set(CMAKE_SYSTEM_NAME Windows)

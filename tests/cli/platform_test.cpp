@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/platform.hpp"
 
 #include <gtest/gtest.h>

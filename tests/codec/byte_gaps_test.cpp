@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The byte-level gap engine against the UTF-16 route it replaces: decode the whole text, make its
 // no-break spaces plain, EmbedBitsInPlace, encode; ExtractBits and BitsToMessage up to the first
 // U+0000; utfcpp's find_invalid for the first bad byte. Every comparison also feeds the engine in
