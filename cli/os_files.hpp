@@ -3,16 +3,16 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
-// The operating system's calls beneath the tool's files, one small function each, so that each
-// platform's version of a call stays in one place. File names are UTF-8 on every system; on
-// Windows they reach the wide-character calls. Files are the C runtime's int descriptors. A
-// function that fails returns false, -1 or nullptr and leaves the reason in errno.
+// The operating system's calls on descriptors and names beneath the tool's files, one small
+// function each, with each platform's versions in a source of their own (os_files_posix.cpp,
+// os_files_windows.cpp). File names are UTF-8 on every system; on Windows they reach the
+// wide-character calls. Files are the C runtime's int descriptors. A function that fails returns
+// false, -1 or nullptr and leaves the reason in errno.
 namespace quillmere::cli::os {
 
 // Returns the path the UTF-8 `name` names. A std::string given to std::filesystem::path directly
@@ -27,52 +27,30 @@ std::string Utf8FromPath(const std::filesystem::path& path);
 // open.
 int OpenForReading(const std::string& path) noexcept;
 
-// Returns N when `path` names one of this process's own descriptors: "/dev/stdin", "/dev/stdout",
-// "/dev/stderr", "/dev/fd/N", "/proc/self/fd/N", "/proc/<this process>/fd/N", or a symbolic link
-// that leads to one of them. Otherwise, and on systems without such names, returns nullopt. Says
-// nothing about whether N is open.
-std::optional<int> OwnDescriptorName(const std::string& path);
-
 // Returns true when `descriptor` is open in this process.
 bool IsOpen(int descriptor) noexcept;
 
+// What OpenUnlessRegularFile found under a name.
+struct DeviceOpening {
+  enum class Found {
+    kFileOrNothing, // a regular file, or a name not yet taken: to be replaced, so nothing is opened
+    kOpened,        // something else, now open for writing as `descriptor`
+    kCannotOpen,    // something else, which cannot be opened for writing; errno says why
+  };
+  Found found = Found::kFileOrNothing;
+  int descriptor = -1; // for kOpened
+};
+
 // When `path` names something that exists and is not a regular file (a device such as /dev/null,
-// NUL or CON, a pipe, a socket), opens it for writing, without truncating it, and returns the
-// descriptor, or -1 when that fails. Returns nullopt for a regular file or a name not yet taken.
-std::optional<int> OpenUnlessRegularFile(const std::string& path) noexcept;
-
-// Creates `path`, which must not exist yet, readable and writable by its owner only; returns the
-// descriptor or -1, with errno EEXIST where the name is taken. Until RemoveTemporary or
-// ReplaceWithTemporary, every signal whose default action ends the process (SIGINT, SIGTERM,
-// SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ, the user and timer signals, ...) removes the file before the
-// process ends as that default action ends it, unless the signal was ignored or handled when the
-// file was made; on Windows a console event (Ctrl+C, Ctrl+Break, the console closing) removes it
-// and ends the process with status 130. One such file exists at a time.
-int CreateTemporary(const std::string& path) noexcept;
-
-// Removes the file CreateTemporary made; an interrupt no longer touches it.
-void RemoveTemporary(const std::string& path) noexcept;
-
-// Renames the file CreateTemporary made over `target`, replacing it in one step; on Windows the
-// new file keeps the attributes and access rights of the one it replaces. Returns false on
-// failure, when the temporary file is still there.
-bool ReplaceWithTemporary(const std::string& temporary, const std::string& target) noexcept;
+// NUL or CON, a pipe, a socket), opens it for writing, without truncating it. A directory cannot
+// be opened so.
+DeviceOpening OpenUnlessRegularFile(const std::string& path) noexcept;
 
 // Writes all of `bytes`, continuing after partial writes; returns false on the first failure.
 bool WriteFully(int descriptor, std::string_view bytes) noexcept;
 
 // Makes the content of `descriptor` durable on its disk; returns false on failure.
 bool SyncFile(int descriptor) noexcept;
-
-// Flushes the directory holding `path`, so that a rename in it survives a crash. Best effort: a
-// directory that cannot be flushed is left as it is.
-void SyncDirectoryOf(const std::string& path) noexcept;
-
-// Gives `descriptor` the permissions of the existing file `target`, and its owner and group where
-// this process may; for a target that does not exist yet, the permissions of a new file (read and
-// write for all, less the process's file creation mask). Returns false when they cannot be set.
-// Does nothing on Windows, where ReplaceWithTemporary carries them over.
-bool TakePermissionsFor(int descriptor, const std::string& target) noexcept;
 
 // Closes a descriptor; returns false when the close reports an error, such as a failed
 // delayed write.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "platform.hpp"
 
+#include "wide_text.hpp"
+
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -8,27 +10,13 @@
 // shellapi.h needs the declarations of windows.h first.
 #include <shellapi.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <cwchar>
 #endif
 
 namespace quillmere::cli {
 namespace {
 
 #ifdef _WIN32
-std::string ToUtf8(const wchar_t* wide) {
-  const auto length = static_cast<int>(std::wcslen(wide));
-  if (length == 0) {
-    return {};
-  }
-  // An unpaired surrogate, which a Windows command line may hold, becomes U+FFFD.
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide, length, bytes.data(), size, nullptr, nullptr);
-  return bytes;
-}
-
 UINT consoleCodePageAtStart = 0;
 
 void RestoreConsoleCodePage() {
@@ -43,7 +31,8 @@ Utf8Arguments::Utf8Arguments(int argc, char** argv) {
   int count = 0;
   if (wchar_t** const wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
     for (int i = 0; i < count; ++i) {
-      arguments_.push_back(ToUtf8(wide[i]));
+      // An unpaired surrogate, which a Windows command line may hold, becomes U+FFFD.
+      arguments_.push_back(Utf8FromWide(wide[i]));
     }
     LocalFree(wide);
   }
@@ -60,10 +49,16 @@ Utf8Arguments::Utf8Arguments(int argc, char** argv) {
   pointers_.push_back(nullptr);
 }
 
+void UseBinaryMode([[maybe_unused]] std::FILE* stream) {
+#ifdef _WIN32
+  _setmode(_fileno(stream), _O_BINARY);
+#endif
+}
+
 void PrepareStandardStreams() {
 #ifdef _WIN32
   for (std::FILE* stream : {stdin, stdout, stderr}) {
-    _setmode(_fileno(stream), _O_BINARY);
+    UseBinaryMode(stream);
   }
   DWORD mode = 0;
   const bool console = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0 ||

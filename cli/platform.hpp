@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ private:
   std::vector<std::string> arguments_;
   std::vector<char*> pointers_;
 };
+
+// Makes `stream` carry bytes unchanged: on Windows a text stream would write LF as CR LF and read
+// CR LF as LF, so that CR LF could not survive. Does nothing elsewhere.
+void UseBinaryMode(std::FILE* stream);
 
 // Makes standard input, output and error carry bytes unchanged, so that every line end the tool
 // writes is LF: on Windows they would otherwise be text streams that write LF as CR LF. When

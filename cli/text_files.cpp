@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "text_files.hpp"
 
+#include "file_replacement.hpp"
 #include "os_files.hpp"
+#include "own_descriptors.hpp"
+#include "platform.hpp"
 
 #include "codec/byte_gaps.hpp"
 
@@ -12,13 +15,7 @@
 #include <filesystem>
 #include <random>
 #include <system_error>
-#include <tuple>
 #include <utility>
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 namespace quillmere::cli {
 namespace {
@@ -29,16 +26,9 @@ std::string ErrnoText() {
   return std::strerror(errno);
 }
 
-// Standard input and output must not translate line ends, or CR LF would not survive.
-void UseBinaryMode([[maybe_unused]] std::FILE* stream) {
-#ifdef _WIN32
-  _setmode(_fileno(stream), _O_BINARY);
-#endif
-}
-
 // Creates a new file in the directory of `target` under a short random name, which fits wherever
-// the target's own name does, and returns its name and descriptor.
-std::pair<std::string, int> CreateTemporaryNextTo(const fs::path& target) {
+// the target's own name does.
+std::unique_ptr<os::TemporaryFile> CreateTemporaryNextTo(const fs::path& target) {
   constexpr std::string_view kLetters = "0123456789abcdefghijklmnopqrstuvwxyz";
   std::random_device entropy;
   std::mt19937_64 pick(entropy());
@@ -47,11 +37,10 @@ std::pair<std::string, int> CreateTemporaryNextTo(const fs::path& target) {
     for (int i = 0; i < 8; ++i) {
       name += kLetters[pick() % kLetters.size()];
     }
-    std::string candidate = os::Utf8FromPath(target.parent_path() / name);
     // A name that exists is refused, so another process's file is never taken over.
-    const int descriptor = os::CreateTemporary(candidate);
-    if (descriptor >= 0) {
-      return {std::move(candidate), descriptor};
+    auto file = std::make_unique<os::TemporaryFile>(os::Utf8FromPath(target.parent_path() / name));
+    if (file->Descriptor() >= 0) {
+      return file;
     }
     if (errno != EEXIST) {
       break;
@@ -214,11 +203,12 @@ AtomicOutput::AtomicOutput(const std::string& path) : name_(ShownName(path)) {
     descriptor_ = *own;
     return;
   }
-  if (const auto stream = os::OpenUnlessRegularFile(path)) {
-    descriptor_ = *stream;
-    if (descriptor_ < 0) {
-      throw ToolError(name_ + ": " + ErrnoText());
-    }
+  const os::DeviceOpening device = os::OpenUnlessRegularFile(path);
+  if (device.found == os::DeviceOpening::Found::kCannotOpen) {
+    throw ToolError(name_ + ": " + ErrnoText());
+  }
+  if (device.found == os::DeviceOpening::Found::kOpened) {
+    descriptor_ = device.descriptor;
     ownsDescriptor_ = true;
     return;
   }
@@ -231,16 +221,14 @@ AtomicOutput::AtomicOutput(const std::string& path) : name_(ShownName(path)) {
     }
   }
   target_ = os::Utf8FromPath(target);
-  std::tie(temporary_, descriptor_) = CreateTemporaryNextTo(target);
-  ownsDescriptor_ = true;
+  temporary_ = CreateTemporaryNextTo(target);
+  descriptor_ = temporary_->Descriptor();
 }
 
+// An output not committed leaves no new file: the temporary file removes itself.
 AtomicOutput::~AtomicOutput() {
   if (ownsDescriptor_) {
     os::Close(descriptor_);
-  }
-  if (!temporary_.empty()) {
-    os::RemoveTemporary(temporary_);
   }
 }
 
@@ -260,7 +248,7 @@ void AtomicOutput::Write(std::string_view bytes) {
   if (!os::WriteFully(descriptor_, bytes)) {
     Fail("write error: ");
   }
-  if (temporary_.empty()) {
+  if (temporary_ == nullptr) {
     return;
   }
   // The disk takes the new file a megabyte at a time while the rest is made, so that Commit waits
@@ -274,27 +262,28 @@ void AtomicOutput::Write(std::string_view bytes) {
 }
 
 void AtomicOutput::Commit() {
-  if (!temporary_.empty()) {
-    if (!os::SyncFile(descriptor_)) {
-      Fail("write error: ");
+  if (temporary_ == nullptr) {
+    if (ownsDescriptor_) {
+      ownsDescriptor_ = false;
+      if (!os::Close(descriptor_)) {
+        Fail("write error: ");
+      }
     }
-    if (!os::TakePermissionsFor(descriptor_, target_)) {
-      Fail("cannot set the permissions: ");
-    }
-  }
-  if (ownsDescriptor_) {
-    ownsDescriptor_ = false;
-    if (!os::Close(descriptor_)) {
-      Fail("write error: ");
-    }
-  }
-  if (temporary_.empty()) {
     return;
   }
-  if (!os::ReplaceWithTemporary(temporary_, target_)) {
+  if (!os::SyncFile(descriptor_)) {
+    Fail("write error: ");
+  }
+  if (!os::TakePermissionsFor(descriptor_, target_)) {
+    Fail("cannot set the permissions: ");
+  }
+  if (!temporary_->Close()) {
+    Fail("write error: ");
+  }
+  if (!temporary_->Replace(target_)) {
     Fail("");
   }
-  temporary_.clear();
+  temporary_.reset();
   // Once the directory holds the rename, a crash leaves the new text, never an empty file.
   os::SyncDirectoryOf(target_);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "os_files.hpp"
+#include "temporary_file.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -113,7 +114,7 @@ public:
 
   // Returns true when the output goes directly to its target, which cannot take back what it was
   // given; false when it goes to a new file that only Commit puts in place.
-  [[nodiscard]] bool WritesDirectly() const noexcept { return temporary_.empty(); }
+  [[nodiscard]] bool WritesDirectly() const noexcept { return temporary_ == nullptr; }
 
   // Returns true when the output goes directly into the very file that `input` reads (the same
   // device and inode; on Windows the same volume and file index), as with ">> cover.txt": what it
@@ -128,9 +129,9 @@ private:
 
   std::string name_;
   std::string target_;    // the file Commit replaces; empty when writing directly
-  std::string temporary_; // the new file beside target_, until Commit renames it
-  int descriptor_ = -1;
-  bool ownsDescriptor_ = false;
+  std::unique_ptr<os::TemporaryFile> temporary_; // the new file beside target_, until Commit
+  int descriptor_ = -1;         // the temporary file's, or the one written directly
+  bool ownsDescriptor_ = false; // a device opened for the output, closed with it
   std::uint64_t written_ = 0;     // bytes written to the new file
   std::uint64_t writtenBack_ = 0; // bytes of it whose writing to the disk has been started
 };

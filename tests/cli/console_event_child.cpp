@@ -4,6 +4,7 @@
 // a step fails, and with 0 when the handler never came.
 #include "cli/os_files.hpp"
 #include "cli/platform.hpp"
+#include "cli/temporary_file.hpp"
 
 #include <windows.h>
 
@@ -12,8 +13,8 @@ int main(int argc, char** argv) {
   if (arguments.Count() != 2) {
     return 2;
   }
-  const int descriptor = quillmere::cli::os::CreateTemporary(arguments.Values()[1]);
-  if (descriptor < 0 || !quillmere::cli::os::WriteFully(descriptor, "Teil")) {
+  const quillmere::cli::os::TemporaryFile file(arguments.Values()[1]);
+  if (file.Descriptor() < 0 || !quillmere::cli::os::WriteFully(file.Descriptor(), "Teil")) {
     return 3;
   }
   // Every program of its console receives the event: it must be started with a console of its own.

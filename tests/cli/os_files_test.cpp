@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "cli/os_files.hpp"
+#include "cli/temporary_file.hpp"
 
 #include <gtest/gtest.h>
 
@@ -70,17 +71,20 @@ TEST_F(OsFiles, PathsFromUtf8NameTheFilesTheSystemShows) {
 // fopen(…, "wbx") was not exclusive and truncated a file of the same name.
 TEST_F(OsFiles, CreateTemporaryMakesTheNamedFileOnlyWhereNoneExists) {
   const std::string name = In("Zwischenstand-ł");
-  const int descriptor = os::CreateTemporary(name);
-  ASSERT_GE(descriptor, 0) << std::strerror(errno);
-  EXPECT_TRUE(os::WriteFully(descriptor, "neu"));
-  EXPECT_TRUE(os::Close(descriptor));
+  os::TemporaryFile file(name);
+  ASSERT_GE(file.Descriptor(), 0) << std::strerror(errno);
+  EXPECT_TRUE(os::WriteFully(file.Descriptor(), "neu"));
+  EXPECT_TRUE(file.Close());
   EXPECT_EQ(Slurp(dir_ / fs::path(u8"Zwischenstand-ł")), "neu");
 
   errno = 0;
-  EXPECT_EQ(os::CreateTemporary(name), -1);
-  EXPECT_EQ(errno, EEXIST);
+  {
+    const os::TemporaryFile taken(name);
+    EXPECT_EQ(taken.Descriptor(), -1);
+    EXPECT_EQ(errno, EEXIST);
+  }
   EXPECT_EQ(Slurp(dir_ / fs::path(u8"Zwischenstand-ł")), "neu");
-  os::RemoveTemporary(name);
+  file.Remove();
   EXPECT_FALSE(fs::exists(dir_ / fs::path(u8"Zwischenstand-ł")));
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // quillmere-text's output targets and interrupts where they are POSIX's own: descriptors named as
 // files, pipes, permissions and signals.
-#include "cli/os_files.hpp"
+#include "cli/own_descriptors.hpp"
 #include "quillmere_text_fixture.hpp"
 
 #include <gtest/gtest.h>
