@@ -4,7 +4,6 @@
 #include "codec/utf8_bytes.hpp"
 
 #include <algorithm>
-#include <exception>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -22,6 +21,18 @@ void Print(std::string_view bytes) {
 [[noreturn]] void ThrowInvalidUtf8(std::string_view name, std::uint64_t offset) {
   throw ToolError(std::string(name) + ": not valid UTF-8 at byte offset " + std::to_string(offset) +
                   " (use --encoding windows-1252 for files in that code page)");
+}
+
+void ScanOrThrow(TextScanner& scanner, std::string_view bytes, std::string_view name) {
+  if (!scanner.Scan(bytes)) {
+    ThrowInvalidUtf8(name, scanner.InvalidOffset());
+  }
+}
+
+void FinishOrThrow(TextScanner& scanner, std::string_view name) {
+  if (!scanner.Finish()) {
+    ThrowInvalidUtf8(name, scanner.InvalidOffset());
+  }
 }
 
 namespace {
@@ -145,9 +156,7 @@ HideReport HideInPieces(const PieceSource& cover, std::string_view coverName,
   ForEachPiece(cover, [&](std::span<char> piece) {
     const std::string_view bytes(piece.data(), piece.size());
     report.coverBytes += bytes.size();
-    if (!scanner.Scan(bytes)) {
-      ThrowInvalidUtf8(coverName, scanner.InvalidOffset());
-    }
+    ScanOrThrow(scanner, bytes, coverName);
     if (lookForUtf8) {
       asUtf8.Scan(bytes);
     }
@@ -165,9 +174,7 @@ HideReport HideInPieces(const PieceSource& cover, std::string_view coverName,
     }
     emit(hider->Hide(bytes, out.get()));
   });
-  if (!scanner.Finish()) {
-    ThrowInvalidUtf8(coverName, scanner.InvalidOffset());
-  }
+  FinishOrThrow(scanner, coverName);
   if (lookForUtf8 && asUtf8.Finish() && asUtf8.BeyondAscii()) {
     throw ToolError(std::string(coverName) +
                     ": the cover is UTF-8 with characters beyond ASCII, which Windows-1252 would "
@@ -195,9 +202,7 @@ void RevealInPieces(const PieceSource& stego, std::string_view name, TextEncodin
   std::string shown;
   ForEachPiece(stego, [&](std::span<char> piece) {
     const std::string_view bytes(piece.data(), piece.size());
-    if (!scanner.Scan(bytes)) {
-      ThrowInvalidUtf8(name, scanner.InvalidOffset());
-    }
+    ScanOrThrow(scanner, bytes, name);
     if (!bits) {
       message.Read(bytes);
       return;
@@ -206,9 +211,7 @@ void RevealInPieces(const PieceSource& stego, std::string_view name, TextEncodin
     bitReader.Read(bytes, shown);
     PackBits(shown, packed, bitCount);
   });
-  if (!scanner.Finish()) {
-    ThrowInvalidUtf8(name, scanner.InvalidOffset());
-  }
+  FinishOrThrow(scanner, name);
   if (bits) {
     PrintBits(packed, bitCount, print);
     return;
@@ -250,45 +253,29 @@ Message WholeCharactersThatFit(const Message& message, std::uint64_t gaps) {
 CoverCapacity MeasureInPieces(const PieceSource& cover, std::string_view name, TextEncoding encoding) {
   TextScanner scanner(encoding);
   ForEachPiece(cover, [&](std::span<char> piece) {
-    if (!scanner.Scan({piece.data(), piece.size()})) {
-      ThrowInvalidUtf8(name, scanner.InvalidOffset());
-    }
+    ScanOrThrow(scanner, {piece.data(), piece.size()}, name);
   });
-  if (!scanner.Finish()) {
-    ThrowInvalidUtf8(name, scanner.InvalidOffset());
-  }
+  FinishOrThrow(scanner, name);
   return {scanner.Gaps(), scanner.Gaps() / 8};
 }
 
 HideReport RunHide(const HideOptions& options, const WarningSink& warn) {
   TextReader cover(options.coverPath);
   const PieceSource next = [&cover] { return cover.Next(); };
-  // An output that cannot be written is reported after the cover's own faults, as when the cover
-  // was read before the output was opened.
-  std::optional<AtomicOutput> output;
-  std::exception_ptr outputFailure;
-  try {
-    output.emplace(options.outputPath);
-  } catch (const ToolError&) {
-    outputFailure = std::current_exception();
-  }
-  if (!outputFailure && output->WritesInto(cover)) {
+  // As with tee, an output that cannot be opened or written is reported as soon as that is known.
+  AtomicOutput output(options.outputPath);
+  if (output.WritesInto(cover)) {
     throw ToolError(cover.Name() + ": input file is output file");
   }
   Message message = options.message;
   std::optional<HideReport> checked;
-  if (outputFailure || output->WritesDirectly() || options.settings.truncate) {
+  if (output.WritesDirectly() || options.settings.truncate) {
     // A stream cannot take back what it was given, so the whole cover is checked before the first
     // byte goes out: a regular file is read twice, anything else kept in memory. A new file is
     // written as the cover is read, and dropped when it turns out bad. --truncate needs the gaps
     // counted first too, to hide only the characters that fit whole.
-    if (!outputFailure) {
-      cover.KeepForRereading();
-    }
+    cover.KeepForRereading();
     checked = HideInPieces(next, cover.Name(), message, options.settings, {});
-    if (outputFailure) {
-      std::rethrow_exception(outputFailure);
-    }
     // A change seen now costs the stream nothing yet; one during the second read is still told.
     if (cover.Changed()) {
       throw ToolError(cover.Name() + ": changed while it was read");
@@ -296,26 +283,15 @@ HideReport RunHide(const HideOptions& options, const WarningSink& warn) {
     cover.Rewind();
     message = WholeCharactersThatFit(message, checked->gapsAvailable);
   }
-  const HideReport report = HideInPieces(next, cover.Name(), message, options.settings,
-                                         [&output, &outputFailure](std::string_view bytes) {
-                                           if (outputFailure) {
-                                             return;
-                                           }
-                                           try {
-                                             output->Write(bytes);
-                                           } catch (const ToolError&) {
-                                             outputFailure = std::current_exception();
-                                           }
-                                         });
-  if (outputFailure) {
-    std::rethrow_exception(outputFailure);
-  }
+  const HideReport report =
+      HideInPieces(next, cover.Name(), message, options.settings,
+                   [&output](std::string_view bytes) { output.Write(bytes); });
   if (cover.Changed() || (checked && (checked->coverBytes != report.coverBytes ||
                                        checked->gapsAvailable != report.gapsAvailable))) {
     throw ToolError(cover.Name() + ": changed while it was read");
   }
   cover.Close();
-  output->Commit();
+  output.Commit();
   if (report.replaced > 0) {
     warn(report.replaced == 1
              ? std::string("1 message character has no Windows-1252 code and was hidden as \"?\"")

@@ -26,6 +26,14 @@ struct Message {
 // hint on Windows-1252.
 [[noreturn]] void ThrowInvalidUtf8(std::string_view name, std::uint64_t offset);
 
+// Scans the next `bytes` of the text `name`; throws as ThrowInvalidUtf8 at the first byte that is
+// not valid UTF-8 (never for a Windows-1252 scanner).
+void ScanOrThrow(TextScanner& scanner, std::string_view bytes, std::string_view name);
+
+// Ends the scan of the text `name`; throws as ThrowInvalidUtf8 when the text is not valid UTF-8,
+// also when its last character is unfinished.
+void FinishOrThrow(TextScanner& scanner, std::string_view name);
+
 // Returns the message given on the command line, which is always UTF-8. Throws ToolError when it
 // is not valid UTF-8, naming the offset of the first bad byte, or when it holds U+0000.
 Message MessageFromArgument(std::string_view utf8);

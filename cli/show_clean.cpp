@@ -185,9 +185,7 @@ ShowReport ShowInPieces(const PieceSource& text, std::string_view name, TextEnco
     emit();
     offset += bytes.size();
   }
-  if (!scanner.Finish()) {
-    ThrowInvalidUtf8(name, scanner.InvalidOffset());
-  }
+  FinishOrThrow(scanner, name);
   message.Finish();
   return {scanner.Gaps(), scanner.NoBreakSpaces(), message.Codes()};
 }

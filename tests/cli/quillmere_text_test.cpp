@@ -183,9 +183,10 @@ TEST_F(QuillmereText, FailuresExitWithOneAndWriteNothing) {
        "bad.txt: not valid UTF-8 at byte offset 16"},
       {{"reveal", "bad.txt"}, "not valid UTF-8 at byte offset 16"},
       {{"hide", "-m", "x", "missing.txt", "-o", "out.txt"}, "missing.txt"},
-      // The cover's fault comes first, as when the cover was read before the output was opened.
+      // An output that cannot be opened is told at once, as tee tells it, before the cover's
+      // content is read.
       {{"hide", "-m", "x", "bad.txt", "-o", "missing/out.txt"},
-       "bad.txt: not valid UTF-8 at byte offset 16"},
+       "missing/out.txt: cannot create a file next to it"},
   };
   for (const Case& c : cases) {
     const ProgramResult r = Run(c.arguments);
