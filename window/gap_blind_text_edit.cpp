@@ -1,4 +1,25 @@
 // SPDX-License-Identifier: MIT
+// GapBlindTextEdit mirrors what QPlainTextEdit and its QWidgetTextControl do through the blocks'
+// own layouts, doing it through the layouts that show them (GapBlindLayout::shownLayout):
+// - Keys, told apart as the stock control tells them (the first of its key sequences that
+//   matches). Up and Down, with or without Shift, go to the shown line below or above at the x the
+//   last move by lines kept, and Shift+Down on the last line selects to the end; Home and End, with
+//   or without Shift, go to the start or end of the shown line, End before the space that ends a
+//   wrapped line, as QTextCursor does. The stock editor handles these keys first, for its signals
+//   and scrolling, and the cursor then goes where the shown layouts put it. Page Up and Page Down,
+//   with or without Shift, are QPlainTextEdit's moves by pages: scroll by a page, then move by
+//   shown lines to the row the cursor had; a selection made by pages becomes the X primary one.
+// - Mouse press, move, release and double click, and drag moves and drops: the stock editor gets
+//   the event at a point moved so that the blocks' own layouts hit-test it, line by line as the
+//   stock control does (onto characters in overwrite mode), to the position the shown layout has
+//   at the real point.
+// - Painting: QPlainTextEdit::paintEvent's, with each block drawn from its shown layout: the
+//   placeholder text, selections and full-width selections, the cursor (a block in overwrite
+//   mode, and within input method preedit text) and the window colour below the last block. The
+//   cursor is also repainted where the shown layout has it, when it moves and when it blinks.
+// - Resizing: lines wrap to the viewport's width, as the stock editor lays its document out.
+// Checked against the stock editor of Qt 6.4.2 (Debian 12) and Qt 6.8.2 (Debian 13); the window's
+// tests pass with both.
 #include "gap_blind_text_edit.hpp"
 
 #include "window/gap_blind_layout.hpp"
