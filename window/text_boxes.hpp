@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "window/gap_blind_layout.hpp"
+#include "window/gap_blind_text_edit.hpp"
 
 #include <QLineEdit>
 
