@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checks the byte-level gap engine on arbitrary input against plain byte loops written here, and,
 // for valid UTF-8, against the UTF-16 route of the codec. The first byte chooses the coding and
 // whether the text is taken as raw bytes or built from snippets rich in gaps and in bytes that
@@ -9,91 +10,25 @@
 #include "codec/gap_carriers.hpp"
 #include "codec/utf8_bytes.hpp"
 #include "codec/windows1252.hpp"
-#include "utf8_reference.hpp"
+#include "fuzz_support.hpp"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
 
 using quillmere::TextEncoding;
 
-void Check(bool condition) {
-  if (!condition) {
-    std::abort();
-  }
-}
-
-std::string TextFrom(const std::uint8_t* data, std::size_t size, bool raw) {
-  static const char* const kSnippets[] = {" ",
-                                          " ",
-                                          "\xC2\xA0",
-                                          "\r\n",
-                                          "\n",
-                                          "\t",
-                                          "Wort",
-                                          "a",
-                                          "\xC3\xA4",
-                                          "\xC3\xA0",
-                                          "\xE2\x80\xA0",
-                                          "\xE2\x82\xAC",
-                                          "\xC2\xA2",
-                                          "\xF0\x9F\x98\x80",
-                                          "\xC2",
-                                          "\xA0"};
-  std::string text;
-  for (std::size_t i = 0; i < size; ++i) {
-    if (raw || data[i] >= 0xC0) {
-      text.push_back(static_cast<char>(data[i]));
-    } else {
-      text += kSnippets[data[i] % std::size(kSnippets)];
-    }
-  }
-  return text;
-}
-
-// The offset of the first byte that is not valid UTF-8, found as utfcpp finds it: one character
-// after the other, each checked for its length, its continuation bytes and its code point.
-std::optional<std::size_t> FirstInvalid(const std::string& text, std::u16string* decoded) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<std::uint8_t>(text[i]);
-    const std::size_t length = lead < 0x80               ? 1
-                               : (lead & 0xE0U) == 0xC0U ? 2
-                               : (lead & 0xF0U) == 0xE0U ? 3
-                               : (lead & 0xF8U) == 0xF0U ? 4
-                                                         : 0;
-    if (length == 0 || i + length > text.size()) {
-      return i;
-    }
-    std::uint32_t codePoint = length == 1 ? lead : lead & (0x7FU >> length);
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<std::uint8_t>(text[i + k]);
-      if ((next & 0xC0U) != 0x80U) {
-        return i;
-      }
-      codePoint = (codePoint << 6) | (next & 0x3FU);
-    }
-    const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (codePoint < smallest[length] || codePoint > 0x10FFFF ||
-        (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-      return i;
-    }
-    if (codePoint > 0xFFFF) {
-      decoded->push_back(static_cast<char16_t>(0xD800 + ((codePoint - 0x10000) >> 10)));
-      decoded->push_back(static_cast<char16_t>(0xDC00 + ((codePoint - 0x10000) & 0x3FF)));
-    } else {
-      decoded->push_back(static_cast<char16_t>(codePoint));
-    }
-    i += length;
-  }
-  return std::nullopt;
-}
+// What the bytes of a text below C0 stand for, unless the text is taken raw.
+const char* const kSnippets[] = {
+    " ",    " ",        "\xC2\xA0", "\r\n",         "\n",           "\t",       "Wort",
+    "a",    "\xC3\xA4", "\xC3\xA0", "\xE2\x80\xA0", "\xE2\x82\xAC", "\xC2\xA2", "\xF0\x9F\x98\x80",
+    "\xC2", "\xA0"};
 
 // Hide, reveal and the bits as a plain loop over the bytes: a gap is 20, or C2 A0 in UTF-8 and A0
 // in Windows-1252.
@@ -217,8 +152,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       (data[0] & 1U) != 0 ? TextEncoding::Windows1252 : TextEncoding::Utf8;
   const std::size_t messageLength = std::min<std::size_t>(data[1], size - 2);
   const std::string codes(reinterpret_cast<const char*>(data + 2), messageLength);
-  const std::string text =
-      TextFrom(data + 2 + messageLength, size - 2 - messageLength, (data[0] & 2U) != 0);
+  const std::string text = TextFromSnippets(
+      {reinterpret_cast<const char*>(data + 2 + messageLength), size - 2 - messageLength},
+      (data[0] & 2U) != 0, kSnippets);
 
   // Pieces of 0 to 150 bytes, so that they end inside blocks, on their edges and inside
   // characters.
@@ -257,7 +193,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (encoding == TextEncoding::Utf8) {
     // The first bad byte, found alike wherever the pieces end.
     std::u16string decoded;
-    const std::optional<std::size_t> invalid = FirstInvalid(text, &decoded);
+    const std::optional<std::size_t> invalid = DecodeUtf8(text, decoded);
     const std::uint64_t expected = invalid ? *invalid : quillmere::kNoOffset;
     Check(whole.invalid == expected && pieces.invalid == expected);
     Check(quillmere::MessageCodesFromUtf8(text).invalidOffset == expected);

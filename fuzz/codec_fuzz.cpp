@@ -5,19 +5,13 @@
 #include "codec/bit_string.hpp"
 #include "codec/gap_carriers.hpp"
 #include "codec/windows1252.hpp"
+#include "fuzz_support.hpp"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 namespace {
-
-void Check(bool condition) {
-  if (!condition) {
-    std::abort();
-  }
-}
 
 std::u16string CoverFrom(const std::uint8_t* data, std::size_t size) {
   constexpr std::u16string_view kAlphabet = u"  \u00A0\r\na\u00E4.\t\u20AC\u2028";

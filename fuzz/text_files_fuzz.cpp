@@ -16,11 +16,10 @@
 #include "codec/bit_string.hpp"
 #include "codec/gap_carriers.hpp"
 #include "codec/windows1252.hpp"
-#include "utf8_reference.hpp"
+#include "fuzz_support.hpp"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <random>
@@ -34,79 +33,11 @@ namespace {
 using namespace quillmere::cli;
 using quillmere::TextEncoding;
 
-void Check(bool condition) {
-  if (!condition) {
-    std::abort();
-  }
-}
-
-std::string TextFrom(std::string_view data, bool raw) {
-  static const char* const kSnippets[] = {
-      " ",    " ",        "\xC2\xA0",     "\r\n",         "\n",           "\t",
-      "Wort", "\xC3\xA4", "\xC3\xA0",     "\xE2\x80\xA0", "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
-      "\xC2", "\xA0",     "\xED\xA0\x80", "\xFF"};
-  std::string text;
-  for (const char byte : data) {
-    const auto code = static_cast<unsigned char>(byte);
-    if (raw || code >= 0xC0) {
-      text.push_back(byte);
-    } else {
-      text += kSnippets[code % std::size(kSnippets)];
-    }
-  }
-  return text;
-}
-
-void AppendUtf16(char32_t code, std::u16string& text) {
-  if (code < 0x10000) {
-    text.push_back(static_cast<char16_t>(code));
-  } else {
-    text.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
-    text.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
-  }
-}
-
-// Decodes UTF-8 one character at a time by the table of well-formed byte sequences. Returns the
-// offset of the first byte that starts no well-formed sequence, or nullopt when all is valid.
-std::optional<std::size_t> ReferenceDecode(std::string_view bytes, std::u16string& text) {
-  std::size_t at = 0;
-  while (at < bytes.size()) {
-    const auto lead = static_cast<unsigned char>(bytes[at]);
-    std::size_t length = 1;
-    char32_t code = lead;
-    unsigned char low = 0x80; // bounds of the second byte; later bytes are 80 to BF
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      code = lead & 0x1FU;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      code = lead & 0x0FU;
-      low = lead == 0xE0 ? 0xA0 : low;   // no overlong forms
-      high = lead == 0xED ? 0x9F : high; // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      code = lead & 0x07U;
-      low = lead == 0xF0 ? 0x90 : low;
-      high = lead == 0xF4 ? 0x8F : high; // nothing beyond U+10FFFF
-    } else if (lead >= 0x80) {
-      return at;
-    }
-    if (at + length > bytes.size()) {
-      return at;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(bytes[at + k]);
-      if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) {
-        return at;
-      }
-      code = (code << 6) | (next & 0x3FU);
-    }
-    AppendUtf16(code, text);
-    at += length;
-  }
-  return std::nullopt;
-}
+// What the bytes of a text below C0 stand for, unless the text is taken raw.
+const char* const kSnippets[] = {
+    " ",    " ",        "\xC2\xA0",     "\r\n",         "\n",           "\t",
+    "Wort", "\xC3\xA4", "\xC3\xA0",     "\xE2\x80\xA0", "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
+    "\xC2", "\xA0",     "\xED\xA0\x80", "\xFF"};
 
 std::u16string CharactersOf(std::string_view codes) {
   std::u16string text;
@@ -200,7 +131,7 @@ struct Reference {
 Reference ReferenceOf(const std::string& bytes, TextEncoding encoding) {
   Reference reference;
   std::u16string utf8Text;
-  const std::optional<std::size_t> invalid = ReferenceDecode(bytes, utf8Text);
+  const std::optional<std::size_t> invalid = DecodeUtf8(bytes, utf8Text);
   reference.looksLikeUtf8 = !invalid && std::any_of(bytes.begin(), bytes.end(), [](char byte) {
     return static_cast<unsigned char>(byte) >= 0x80;
   });
@@ -455,7 +386,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t messageLength = std::min<std::size_t>((data[0] >> 4U) * 3U, size - 2);
   Message message{std::string(input.substr(2, messageLength)), 0};
   std::replace(message.codes.begin(), message.codes.end(), '\0', 'x'); // MessageFrom* refuse 0
-  const std::string text = TextFrom(input.substr(2 + messageLength), raw);
+  const std::string text = TextFromSnippets(input.substr(2 + messageLength), raw, kSnippets);
   std::minstd_rand pick(data[1] + 1U);
   std::vector<std::size_t> lengths(1 + pick() % 8);
   for (std::size_t& length : lengths) {
