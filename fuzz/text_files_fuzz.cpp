@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checks quillmere-text's commands on texts that arrive in pieces, as the tool reads its files:
 // hide, reveal, capacity, show and clean must give the same result, or the same error, whether the
 // text comes whole or cut anywhere, and the result of a simple reference that decodes the whole

@@ -83,20 +83,8 @@ if [ -n "$prebuilt" ] && [ "$configure_only" -eq 0 ]; then
   exit 0
 fi
 
-# Building needs the host's Qt of the same version for moc, rcc and uic (Debian 12's), and the
-# cross compiler. Debian 13's Qt is 6.8: its moc writes code that Qt 6.4.2's headers refuse.
-need=(cmake ninja-build xz-utils patch g++-mingw-w64-x86-64-posix qt6-base-dev qt6-base-dev-tools)
-missing=()
-for package in "${need[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  as_root=()
-  [ "$(id -u)" -eq 0 ] || as_root=(sudo)
-  echo "Installing: ${missing[*]}" >&2
-  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -q \
-    --no-install-recommends "${missing[@]}" >&2
-fi
+# Building needs the host's Qt of the same version for moc, rcc and uic, and the cross compiler.
+bash "$here/install-deps.sh" qt-windows
 host_qt=$(dpkg-query -W -f='${Version}' qt6-base-dev)
 case $host_qt in
   "$qt_version"+*) ;;

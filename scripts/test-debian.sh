@@ -24,11 +24,7 @@ release=${1:-trixie}
 source_tree=$PWD
 started=$SECONDS
 
-if ! command -v debootstrap >/dev/null; then
-  env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 update -q
-  env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -q \
-    --no-install-recommends debootstrap
-fi
+bash scripts/install-deps.sh chroot
 
 # The main archive among apt's sources (not -updates or -security), as apt itself lists them.
 mirror=${QUILLMERE_DEBIAN_MIRROR:-$(apt-get indextargets --format '$(ORIGIN) $(CODENAME) $(REPO_URI)' \

@@ -10,25 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(
-  cmake ninja-build
-  mingw-w64 g++-mingw-w64-x86-64-posix wine wine64
-  googletest libcli11-dev libutfcpp-dev
-  qt6-base-dev qt6-base-dev-tools xz-utils
-  xvfb xdotool imagemagick nsis zip unzip
-)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  as_root=()
-  [ "$(id -u)" -eq 0 ] || as_root=(sudo)
-  echo "Installing: ${missing[*]}" >&2
-  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 update -q
-  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -q \
-    --no-install-recommends "${missing[@]}"
-fi
+bash scripts/install-deps.sh windows
 
 start=$(date +%s)
 prebuilt=${QUILLMERE_QT_PREBUILT:-}
