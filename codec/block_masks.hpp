@@ -73,6 +73,27 @@ constexpr std::uint64_t TwoByteFaults(std::uint64_t high, std::uint64_t leads,
   return ((leads | continuations) ^ high) | (continuations ^ (leads << 1)) | (leads >> 63);
 }
 
+// SkipTwoByteBlocks for a form of blocks: its block type, how a block is loaded, and its masks of
+// bytes above ASCII and of two-byte leads and continuations.
+template <typename Block, Block (*Load)(const unsigned char*) noexcept,
+          std::uint64_t (*High)(const Block&) noexcept,
+          TwoByteMasks (*MasksOf)(const Block&) noexcept>
+inline std::size_t SkipTwoByteBlocksWith(const unsigned char* bytes, std::size_t size,
+                                         std::size_t from, bool& beyondAscii) noexcept {
+  std::uint64_t seen = 0;
+  for (; size - from >= kBlockBytes; from += kBlockBytes) {
+    const Block block = Load(bytes + from);
+    const std::uint64_t high = High(block);
+    seen |= high;
+    const TwoByteMasks masks = MasksOf(block);
+    if (TwoByteFaults(high, masks.leads, masks.continuations) != 0) {
+      break;
+    }
+  }
+  beyondAscii = beyondAscii || seen != 0;
+  return from;
+}
+
 // The plain loops, for any processor. Each function does what the one of its name outside the
 // namespaces, at the end of this file, says.
 namespace plain {
@@ -132,18 +153,8 @@ inline ByteCounts CountEqualAndPairs(const unsigned char* bytes, std::size_t siz
 
 inline std::size_t SkipTwoByteBlocks(const unsigned char* bytes, std::size_t size, std::size_t from,
                                      bool& beyondAscii) noexcept {
-  std::uint64_t seen = 0;
-  for (; size - from >= kBlockBytes; from += kBlockBytes) {
-    const ByteBlock block = LoadBlock(bytes + from);
-    const std::uint64_t high = HighMask(block);
-    seen |= high;
-    const TwoByteMasks masks = TwoByteMasksOf(block);
-    if (TwoByteFaults(high, masks.leads, masks.continuations) != 0) {
-      break;
-    }
-  }
-  beyondAscii = beyondAscii || seen != 0;
-  return from;
+  return SkipTwoByteBlocksWith<ByteBlock, LoadBlock, HighMask, TwoByteMasksOf>(bytes, size, from,
+                                                                              beyondAscii);
 }
 
 inline std::uint64_t EqualMask16(const char16_t* units, char16_t value) noexcept {
@@ -286,18 +297,8 @@ inline ByteCounts CountEqualAndPairs(const unsigned char* bytes, std::size_t siz
 
 inline std::size_t SkipTwoByteBlocks(const unsigned char* bytes, std::size_t size, std::size_t from,
                                      bool& beyondAscii) noexcept {
-  std::uint64_t seen = 0;
-  for (; size - from >= kBlockBytes; from += kBlockBytes) {
-    const ByteBlock block = LoadBlock(bytes + from);
-    const std::uint64_t high = HighMask(block);
-    seen |= high;
-    const TwoByteMasks masks = TwoByteMasksOf(block);
-    if (TwoByteFaults(high, masks.leads, masks.continuations) != 0) {
-      break;
-    }
-  }
-  beyondAscii = beyondAscii || seen != 0;
-  return from;
+  return SkipTwoByteBlocksWith<ByteBlock, LoadBlock, HighMask, TwoByteMasksOf>(bytes, size, from,
+                                                                              beyondAscii);
 }
 
 inline std::uint64_t EqualMask16(const char16_t* units, char16_t value) noexcept {
