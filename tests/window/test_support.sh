@@ -4,8 +4,8 @@
 # wherever the script is started from:
 #   . "$(dirname "$0")/test_support.sh"
 # Steps run at exit (the script's temporary folder removed, the processes it started ended by their
-# PIDs) and a wait for a server to start. Sourcing it sets the EXIT trap: a script that sources it
-# sets none of its own.
+# PIDs), a wait for a server to start, the count of failed checks, and a wine prefix of the script's
+# own. Sourcing it sets the EXIT trap: a script that sources it sets none of its own.
 
 exit_steps=()
 # Runs the command `$@` when the script exits, before the steps noted earlier; a step that fails
@@ -61,4 +61,23 @@ await_server() {
     cat "$log"
     exit 1
   }
+}
+
+failures=0
+# Says which check failed and counts it; the script exits with the count, $failures, at the end.
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# Starts the wineserver of the prefix WINEPREFIX to stay up while the script runs (so that its wine
+# commands share one server) and makes the prefix, wine's messages sent nowhere.
+start_wine_prefix() {
+  wineserver -p
+  wine wineboot --init </dev/null >/dev/null 2>&1
+}
+# Ends the wineserver of WINEPREFIX, and with it every wine process of that prefix, if WINEPREFIX
+# is set when it runs; for at_exit.
+end_wineserver() {
+  [ -z "${WINEPREFIX:-}" ] || wineserver -k 2>/dev/null
 }
