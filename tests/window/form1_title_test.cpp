@@ -3,6 +3,8 @@
 // holds for it, _NET_WM_NAME and WM_NAME, rather than what Qt reports.
 #include "window/form1_window.hpp"
 
+#include "form1_test_support.hpp"
+
 #include <QApplication>
 #include <QPushButton>
 #include <QTest>
@@ -16,6 +18,7 @@
 #include <utility>
 
 using namespace quillmere;
+using namespace quillmere::test;
 
 class Form1TitleTest : public QObject {
   Q_OBJECT
@@ -66,12 +69,7 @@ private slots:
     ConfigureApplication();
   }
 
-  void init() {
-    window = std::make_unique<Form1>();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    QTest::keyClicks(window->control(Control::Text3), QStringLiteral("TULPEN"));
-  }
+  void init() { QVERIFY(ShowNewUnlockedForm1(window)); }
 
   void cleanup() { window.reset(); }
 

@@ -4,6 +4,8 @@
 // which this test sends into a file of its own.
 #include "window/form1_window.hpp"
 
+#include "form1_test_support.hpp"
+
 #include <QApplication>
 #include <QFile>
 #include <QPushButton>
@@ -18,6 +20,7 @@
 #include <string>
 
 using namespace quillmere;
+using namespace quillmere::test;
 
 namespace {
 
@@ -72,12 +75,7 @@ private slots:
     ConfigureApplication();
   }
 
-  void init() {
-    window = std::make_unique<Form1>();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    QTest::keyClicks(window->control(Control::Text3), QStringLiteral("TULPEN"));
-  }
+  void init() { QVERIFY(ShowNewUnlockedForm1(window)); }
 
   void cleanup() { window.reset(); }
 
@@ -110,9 +108,7 @@ private slots:
   void startTitleReachesTheCompositorWithoutTheDisplayName() {
     window.reset();
     QGuiApplication::setApplicationDisplayName(QStringLiteral("quillmere"));
-    window = std::make_unique<Form1>();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(ShowNewForm1(window));
     QTRY_COMPARE(SentTitles().value(SentTitles().size() - 1),
                  QStringLiteral("Verschlüsselungsdemo"));
   }

@@ -5,6 +5,8 @@
 
 #include "codec/gap_carriers.hpp"
 
+#include "form1_test_support.hpp"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
@@ -25,6 +27,7 @@
 #include <random>
 
 using namespace quillmere;
+using namespace quillmere::test;
 
 namespace {
 
@@ -52,7 +55,7 @@ class Form1WindowTest : public QObject {
   QString text(TextBox box) const { return Q(window->ReadText(box)); }
 
   void click(Control id) { QTest::mouseClick(button(id), Qt::LeftButton); }
-  void unlock() { QTest::keyClicks(widget(Control::Text3), QStringLiteral("TULPEN")); }
+  void unlock() { TypeAccessCode(*window); }
   // Types `text` as one key press, as an input method or a compose key does.
   static void typeText(QWidget* target, const QString& text) {
     QTest::sendKeyEvent(QTest::Press, target, Qt::Key_unknown, text, Qt::NoModifier);
@@ -79,13 +82,7 @@ class Form1WindowTest : public QObject {
 private slots:
   void initTestCase() { ConfigureApplication(); }
 
-  void init() {
-    window = std::make_unique<Form1>();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
-  }
+  void init() { QVERIFY(ShowNewActiveForm1(window)); }
 
   void cleanup() { window.reset(); }
 

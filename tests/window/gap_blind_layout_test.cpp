@@ -4,6 +4,8 @@
 #include "window/form1_window.hpp"
 #include "window/text_boxes.hpp"
 
+#include "form1_test_support.hpp"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
@@ -20,6 +22,7 @@
 #include <memory>
 
 using namespace quillmere;
+using namespace quillmere::test;
 
 namespace {
 
@@ -288,11 +291,7 @@ private slots:
   }
 
   void init() {
-    window = std::make_unique<Form1>();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QVERIFY(ShowNewActiveForm1(window));
     text1()->setFocus();
   }
 
@@ -556,7 +555,7 @@ private slots:
     QTest::mouseClick(window->control(Control::Command3), Qt::LeftButton);
     const QImage original = picture();
     const QString originalBreaks = lineBreaks();
-    QTest::keyClicks(window->control(Control::Text3), QStringLiteral("TULPEN"));
+    TypeAccessCode(*window);
     static_cast<QLineEdit*>(window->control(Control::Text2))->setText(QString(7, QChar(0xFF)));
     QTest::mouseClick(window->control(Control::Command2), Qt::LeftButton);
     QCOMPARE(text().count(kNoBreakSpace), 56);

@@ -4,6 +4,8 @@
 // them, in an English locale and without any of Qt's translation files.
 #include "window/form1_window.hpp"
 
+#include "form1_test_support.hpp"
+
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QApplication>
@@ -16,6 +18,7 @@
 #include <memory>
 
 using namespace quillmere;
+using namespace quillmere::test;
 
 Q_DECLARE_METATYPE(quillmere::Control)
 
@@ -47,11 +50,7 @@ class GermanQtTextsTest : public QObject {
 private slots:
   void initTestCase() { ConfigureApplication(); }
 
-  void init() {
-    window = std::make_unique<Form1>();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-  }
+  void init() { QVERIFY(ShowNewForm1(window)); }
 
   void cleanup() { window.reset(); }
 

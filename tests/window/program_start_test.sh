@@ -6,11 +6,7 @@
 set -uo pipefail
 program=$1
 here=$(cd "$(dirname "$0")" && pwd)
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+. "$here/test_support.sh"
 
 # A display number with no X server behind it.
 dead=50

@@ -5,16 +5,12 @@
 set -euo pipefail
 program=$1
 output=$2
-work=$(mktemp -d)
-app_pid=
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/test_support.sh"
+make_work
 
 "$program" &
 app_pid=$!
+at_exit end_process "$app_pid"
 for _ in $(seq 100); do
   sleep 0.1
   import -window root "$work/root.png" 2>/dev/null || continue

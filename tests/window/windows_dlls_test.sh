@@ -5,13 +5,9 @@
 # DLL that a program or DLL of the folder imports, as objdump -p lists it, is either in the folder
 # or one of Windows' own. Usage: windows_dlls_test.sh FOLDER [OBJDUMP]
 set -euo pipefail
+. "$(dirname "$0")/test_support.sh"
 folder=$1
 objdump=${2:-x86_64-w64-mingw32-objdump}
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 expected='Qt6Core.dll
 Qt6Gui.dll

@@ -13,19 +13,11 @@ set -uo pipefail
 zip=$(realpath "$1")
 setup=$(realpath "$2")
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d)
+. "$here/test_support.sh"
+make_work
+at_exit end_wineserver
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset QT_QPA_PLATFORM WINEPATH
-cleanup() {
-  [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 # The zip.
 folder=$(basename "$zip" .zip)
@@ -48,8 +40,7 @@ key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\org.quillmere.quil
 
 for mode in CurrentUser AllUsers; do
   export WINEPREFIX=$work/prefix-$mode
-  wineserver -p
-  wine wineboot --init </dev/null >/dev/null 2>&1
+  start_wine_prefix
   before=$(prefix_files)
   wine "$setup" /S "/$mode" </dev/null >/dev/null 2>&1 || fail "$mode: the installer failed with status $?"
   wineserver -w

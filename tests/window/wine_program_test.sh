@@ -8,29 +8,21 @@
 # at start there. QUILLMERE_WINEPREFIX names a prefix (with its server running) to use instead of a
 # new one. Usage: wine_program_test.sh FOLDER [PROGRAM] [PICTURE.png]
 set -uo pipefail
+. "$(dirname "$0")/test_support.sh"
 folder=$1
 program=${2:-quillmere.exe}
 picture=${3:-}
-work=$(mktemp -d)
+make_work
 export WINEPREFIX=${QUILLMERE_WINEPREFIX:-$work/prefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset QT_QPA_PLATFORM # the program chooses its platform itself; with_xvfb.sh sets it for Qt on X11
-app_pid=
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-  [ -z "${QUILLMERE_WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-
 if [ -z "${QUILLMERE_WINEPREFIX:-}" ]; then
-  wineserver -p
-  wine wineboot --init </dev/null >/dev/null 2>&1
+  at_exit end_wineserver
+  start_wine_prefix
 fi
+# Ended at exit by the PID app_pid holds then: it is emptied once the program has ended and been
+# waited for.
+app_pid=
+at_exit eval 'end_process "$app_pid"'
 (cd "$folder" && exec wine "./$program") </dev/null >"$work/program.log" 2>&1 &
 app_pid=$!
 

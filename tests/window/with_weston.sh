@@ -5,16 +5,8 @@
 # command's status.
 # Usage: with_weston.sh COMMAND [ARG...]
 set -euo pipefail
-work=$(mktemp -d)
-weston_pid=
-cleanup() {
-  if [ -n "$weston_pid" ]; then
-    kill "$weston_pid" 2>/dev/null || true
-    wait "$weston_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/test_support.sh"
+make_work
 
 chmod 700 "$work"
 export XDG_RUNTIME_DIR="$work"
@@ -22,11 +14,8 @@ socket=wayland-quillmere
 weston --backend=headless-backend.so --socket="$socket" --no-config --idle-time=0 \
   >"$work/weston.log" 2>&1 &
 weston_pid=$!
-for _ in $(seq 100); do
-  [ -S "$work/$socket" ] && break
-  sleep 0.1
-done
-[ -S "$work/$socket" ] || { echo "Weston did not start"; cat "$work/weston.log"; exit 1; }
+at_exit end_process_and_wait "$weston_pid"
+await_server Weston "$work/weston.log" test -S "$work/$socket"
 
 # No input method: Qt 6.4's Wayland input context asks the seat's input device for its text input
 # on every key event, and a headless Weston has no seat, so key events would crash it.
