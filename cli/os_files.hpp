@@ -10,7 +10,7 @@
 
 // The operating system's calls on descriptors and names beneath the tool's files, one small
 // function each, with each platform's versions in a source of their own (os_files_posix.cpp,
-// os_files_windows.cpp). File names are UTF-8 on every system; on Windows they reach the
+// os_files_windows.cpp) and what they share in os_files.cpp. File names are UTF-8 on every system; on Windows they reach the
 // wide-character calls. Files are the C runtime's int descriptors. A function that fails returns
 // false, -1 or nullptr and leaves the reason in errno.
 namespace quillmere::cli::os {
@@ -46,7 +46,12 @@ struct DeviceOpening {
 // be opened so.
 DeviceOpening OpenUnlessRegularFile(const std::string& path) noexcept;
 
-// Writes all of `bytes`, continuing after partial writes; returns false on the first failure.
+// Writes at most `size` bytes from `bytes`; returns how many, or -1 on failure. An interrupted
+// write is tried again.
+std::ptrdiff_t WriteSome(int descriptor, const char* bytes, std::size_t size) noexcept;
+
+// Writes all of `bytes`, continuing after partial writes; returns false on the first failure,
+// with errno EIO for a write that took nothing.
 bool WriteFully(int descriptor, std::string_view bytes) noexcept;
 
 // Makes the content of `descriptor` durable on its disk; returns false on failure.

@@ -37,19 +37,13 @@ DeviceOpening OpenUnlessRegularFile(const std::string& path) noexcept {
   return {DeviceOpening::Found::kOpened, descriptor};
 }
 
-bool WriteFully(int descriptor, std::string_view bytes) noexcept {
-  while (!bytes.empty()) {
-    const ssize_t written = write(descriptor, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) {
-      continue;
+std::ptrdiff_t WriteSome(int descriptor, const char* bytes, std::size_t size) noexcept {
+  for (;;) {
+    const ssize_t written = write(descriptor, bytes, size);
+    if (written >= 0 || errno != EINTR) {
+      return written;
     }
-    if (written <= 0) {
-      errno = written == 0 ? EIO : errno;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
   }
-  return true;
 }
 
 bool SyncFile(int descriptor) noexcept {

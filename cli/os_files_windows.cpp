@@ -81,17 +81,8 @@ DeviceOpening OpenUnlessRegularFile(const std::string& path) noexcept {
   return {DeviceOpening::Found::kOpened, descriptor};
 }
 
-bool WriteFully(int descriptor, std::string_view bytes) noexcept {
-  while (!bytes.empty()) {
-    const auto chunk = static_cast<unsigned>(std::min<std::size_t>(bytes.size(), INT_MAX));
-    const int written = _write(descriptor, bytes.data(), chunk);
-    if (written <= 0) {
-      errno = written == 0 ? EIO : errno;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
+std::ptrdiff_t WriteSome(int descriptor, const char* bytes, std::size_t size) noexcept {
+  return _write(descriptor, bytes, static_cast<unsigned>(std::min<std::size_t>(size, INT_MAX)));
 }
 
 bool SyncFile(int descriptor) noexcept {
