@@ -71,10 +71,13 @@ fail() {
 }
 
 # Starts the wineserver of the prefix WINEPREFIX to stay up while the script runs (so that its wine
-# commands share one server) and makes the prefix, wine's messages sent nowhere.
+# commands share one server) and makes the prefix, wine's messages sent nowhere. Its Windows
+# environment holds QT_FORCE_STDERR_LOGGING=1, which wine would not pass on from the host's: without
+# it Qt, and Qt Test's log, write to the debugger, which nobody reads.
 start_wine_prefix() {
   wineserver -p
   wine wineboot --init </dev/null >/dev/null 2>&1
+  wine reg add 'HKCU\Environment' /v QT_FORCE_STDERR_LOGGING /d 1 /f </dev/null >/dev/null 2>&1
 }
 # Ends the wineserver of WINEPREFIX, and with it every wine process of that prefix, if WINEPREFIX
 # is set when it runs; for at_exit.
