@@ -72,7 +72,8 @@ void PackBits(std::string_view bits, std::vector<std::uint64_t>& packed, std::ui
     const std::size_t take = std::min<std::size_t>(64 - offset, bits.size());
     std::uint64_t word = 0;
     for (std::size_t i = 0; i < take; ++i) {
-      word |= std::uint64_t{static_cast<unsigned char>(bits[i]) & 1U} << (offset + i); // '1' is 0x31
+      word |= std::uint64_t{static_cast<unsigned char>(bits[i]) & 1U}
+              << (offset + i); // '1' is 0x31
     }
     packed.back() |= word;
     count += take;
@@ -190,8 +191,8 @@ HideReport HideInPieces(const PieceSource& cover, std::string_view coverName,
   return report;
 }
 
-void RevealInPieces(const PieceSource& stego, std::string_view name, TextEncoding encoding, bool bits,
-                    const ByteSink& print) {
+void RevealInPieces(const PieceSource& stego, std::string_view name, TextEncoding encoding,
+                    bool bits, const ByteSink& print) {
   // The whole text is checked, also after the message's end, before anything is printed. The
   // bits wait for that packed, one bit per gap, and go out a piece at a time.
   TextScanner scanner(encoding);
@@ -250,7 +251,8 @@ Message WholeCharactersThatFit(const Message& message, std::uint64_t gaps) {
   return {message.codes.substr(0, static_cast<std::size_t>(gaps / 8)), message.replaced};
 }
 
-CoverCapacity MeasureInPieces(const PieceSource& cover, std::string_view name, TextEncoding encoding) {
+CoverCapacity MeasureInPieces(const PieceSource& cover, std::string_view name,
+                              TextEncoding encoding) {
   TextScanner scanner(encoding);
   ForEachPiece(cover, [&](std::span<char> piece) {
     ScanOrThrow(scanner, {piece.data(), piece.size()}, name);
@@ -287,7 +289,7 @@ HideReport RunHide(const HideOptions& options, const WarningSink& warn) {
       HideInPieces(next, cover.Name(), message, options.settings,
                    [&output](std::string_view bytes) { output.Write(bytes); });
   if (cover.Changed() || (checked && (checked->coverBytes != report.coverBytes ||
-                                       checked->gapsAvailable != report.gapsAvailable))) {
+                                      checked->gapsAvailable != report.gapsAvailable))) {
     throw ToolError(cover.Name() + ": changed while it was read");
   }
   cover.Close();

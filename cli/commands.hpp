@@ -88,8 +88,8 @@ public:
 // the window reads it. Throws ToolError, naming the text `name`, when it is not valid UTF-8;
 // NoHiddenMessage when the message is empty, saying whether the text has no gaps, only ordinary
 // spaces, or no-break spaces after its first eight gaps. Nothing is printed when it throws.
-void RevealInPieces(const PieceSource& stego, std::string_view name, TextEncoding encoding, bool bits,
-                    const ByteSink& print);
+void RevealInPieces(const PieceSource& stego, std::string_view name, TextEncoding encoding,
+                    bool bits, const ByteSink& print);
 
 // Returns all that RevealInPieces prints, in one string.
 std::string RevealInPieces(const PieceSource& stego, std::string_view name, TextEncoding encoding,
@@ -106,7 +106,8 @@ struct CoverCapacity {
 
 // Returns how much the text that `cover` hands out can hold once its no-break spaces are made
 // plain, as hide does. Throws ToolError, naming it `name`, when it is not valid UTF-8.
-CoverCapacity MeasureInPieces(const PieceSource& cover, std::string_view name, TextEncoding encoding);
+CoverCapacity MeasureInPieces(const PieceSource& cover, std::string_view name,
+                              TextEncoding encoding);
 
 // In the options, "-" names standard input or output; an empty path names no file.
 struct HideOptions {

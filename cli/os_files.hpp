@@ -10,9 +10,9 @@
 
 // The operating system's calls on descriptors and names beneath the tool's files, one small
 // function each, with each platform's versions in a source of their own (os_files_posix.cpp,
-// os_files_windows.cpp) and what they share in os_files.cpp. File names are UTF-8 on every system; on Windows they reach the
-// wide-character calls. Files are the C runtime's int descriptors. A function that fails returns
-// false, -1 or nullptr and leaves the reason in errno.
+// os_files_windows.cpp) and what they share in os_files.cpp. File names are UTF-8 on every system;
+// on Windows they reach the wide-character calls. Files are the C runtime's int descriptors. A
+// function that fails returns false, -1 or nullptr and leaves the reason in errno.
 namespace quillmere::cli::os {
 
 // Returns the path the UTF-8 `name` names. A std::string given to std::filesystem::path directly

@@ -113,11 +113,10 @@ std::optional<FileIdentity> IdentityOf(int descriptor) noexcept {
   const auto wide = [](DWORD high, DWORD low) {
     return (std::uint64_t{high} << 32) | std::uint64_t{low};
   };
-  return FileIdentity{
-      facts.dwVolumeSerialNumber, wide(facts.nFileIndexHigh, facts.nFileIndexLow),
-      wide(facts.nFileSizeHigh, facts.nFileSizeLow),
-      static_cast<std::int64_t>(
-          wide(facts.ftLastWriteTime.dwHighDateTime, facts.ftLastWriteTime.dwLowDateTime))};
+  return FileIdentity{facts.dwVolumeSerialNumber, wide(facts.nFileIndexHigh, facts.nFileIndexLow),
+                      wide(facts.nFileSizeHigh, facts.nFileSizeLow),
+                      static_cast<std::int64_t>(wide(facts.ftLastWriteTime.dwHighDateTime,
+                                                     facts.ftLastWriteTime.dwLowDateTime))};
 }
 
 std::int64_t Position(int descriptor) noexcept {

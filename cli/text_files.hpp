@@ -128,10 +128,10 @@ private:
   [[noreturn]] void Fail(std::string_view what) const;
 
   std::string name_;
-  std::string target_;    // the file Commit replaces; empty when writing directly
+  std::string target_; // the file Commit replaces; empty when writing directly
   std::unique_ptr<os::TemporaryFile> temporary_; // the new file beside target_, until Commit
-  int descriptor_ = -1;         // the temporary file's, or the one written directly
-  bool ownsDescriptor_ = false; // a device opened for the output, closed with it
+  int descriptor_ = -1;           // the temporary file's, or the one written directly
+  bool ownsDescriptor_ = false;   // a device opened for the output, closed with it
   std::uint64_t written_ = 0;     // bytes written to the new file
   std::uint64_t writtenBack_ = 0; // bytes of it whose writing to the disk has been started
 };

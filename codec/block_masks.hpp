@@ -154,7 +154,7 @@ inline ByteCounts CountEqualAndPairs(const unsigned char* bytes, std::size_t siz
 inline std::size_t SkipTwoByteBlocks(const unsigned char* bytes, std::size_t size, std::size_t from,
                                      bool& beyondAscii) noexcept {
   return SkipTwoByteBlocksWith<ByteBlock, LoadBlock, HighMask, TwoByteMasksOf>(bytes, size, from,
-                                                                              beyondAscii);
+                                                                               beyondAscii);
 }
 
 inline std::uint64_t EqualMask16(const char16_t* units, char16_t value) noexcept {
@@ -298,7 +298,7 @@ inline ByteCounts CountEqualAndPairs(const unsigned char* bytes, std::size_t siz
 inline std::size_t SkipTwoByteBlocks(const unsigned char* bytes, std::size_t size, std::size_t from,
                                      bool& beyondAscii) noexcept {
   return SkipTwoByteBlocksWith<ByteBlock, LoadBlock, HighMask, TwoByteMasksOf>(bytes, size, from,
-                                                                              beyondAscii);
+                                                                               beyondAscii);
 }
 
 inline std::uint64_t EqualMask16(const char16_t* units, char16_t value) noexcept {

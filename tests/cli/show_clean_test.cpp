@@ -135,7 +135,9 @@ TEST(ShowSummary, KeepsTheMessageOnOneLineAndCutsItAtSixtyCharacters) {
     std::string line;
   };
   const Case cases[] = {
-      {{1204, 50, "Um acht am Tor"}, TextEncoding::Utf8, "1204 gaps, 50 hold a 1: \"Um acht am Tor\""},
+      {{1204, 50, "Um acht am Tor"},
+       TextEncoding::Utf8,
+       "1204 gaps, 50 hold a 1: \"Um acht am Tor\""},
       {{1, 1, "\xE4"}, TextEncoding::Utf8, "1 gap, 1 holds a 1: \"\xC3\xA4\""},
       {{9, 1, "\xE4"}, TextEncoding::Windows1252, "9 gaps, 1 holds a 1: \"\xE4\""},
       {{99, 9, "a\nb\r\t\"\\\x1B[31m\x7F\x9D"},
